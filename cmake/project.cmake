@@ -1,4 +1,7 @@
 # Helpers shared by every folder's CMakeLists.
+#
+# Source convention: in package/, paint/ and app/, files ending in _win.cpp use Win32 and are
+# built only in the Windows tree; every other .cpp file there is portable and built in both.
 
 # Warnings on for our own code, and fatal.
 function(zv_strict target)
@@ -13,13 +16,32 @@ function(zv_small target)
   endif()
 endfunction()
 
+# The .cpp files of the current folder for this tree (see the convention above), minus EXCLUDE.
+function(zv_folder_sources out)
+  cmake_parse_arguments(S "" "" "EXCLUDE" ${ARGN})
+  file(GLOB all CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  set(result)
+  foreach(f ${all})
+    get_filename_component(name ${f} NAME)
+    if(name IN_LIST S_EXCLUDE)
+      continue()
+    endif()
+    if(name MATCHES "_win\\.cpp$" AND NOT WIN32)
+      continue()
+    endif()
+    list(APPEND result ${f})
+  endforeach()
+  set(${out} ${result} PARENT_SCOPE)
+endfunction()
+
 # A GoogleTest executable registered with CTest. Each run leaves a JUnit-style XML report under
-# build/<tree>/test-results/, which scripts/test sums into one line.
-#   zv_add_gtest(NAME name SOURCES a.cpp ... LIBS lib ... [WINDOWS_GUI])
+# <tree>/test-results/, which scripts/test sums into one line.
+#   zv_add_gtest(NAME name SOURCES a.cpp ... LIBS lib ...)
 function(zv_add_gtest)
   cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} gtest_main gtest)
+  target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR})
   zv_strict(${T_NAME})
   set(results ${CMAKE_BINARY_DIR}/test-results)
   file(MAKE_DIRECTORY ${results})
@@ -30,4 +52,19 @@ function(zv_add_gtest)
   endif()
   add_test(NAME ${T_NAME} COMMAND ${T_NAME} --gtest_output=xml:${report})
   set_tests_properties(${T_NAME} PROPERTIES TIMEOUT 1200)
+endfunction()
+
+# A static library of our own code; a folder whose sources are not written yet still yields a
+# (empty) library so that everything linking to it configures.
+function(zv_library name)
+  set(sources ${ARGN})
+  if(NOT sources)
+    set(empty ${CMAKE_CURRENT_BINARY_DIR}/${name}_empty.cpp)
+    file(WRITE ${empty} "// no sources yet\n")
+    set(sources ${empty})
+  endif()
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  zv_strict(${name})
+  zv_small(${name})
 endfunction()

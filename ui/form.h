@@ -1,0 +1,143 @@
+// The small window framework the installer's form is built on: the per-window FormWindow, the
+// per-control ControlData record, control creation from class keywords, DPI scaling and the
+// process-wide font and class caches.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/handles.h"
+
+namespace zv {
+
+// Colour codes: low 24 bits 0x7F7F7F mark a system colour whose index is the top byte.
+inline constexpr uint32_t kSystemColorMark = 0x7F7F7Fu;
+inline constexpr uint32_t kDefaultColor = 0x197F7F7Fu;  // index 25: "default", the caller's fallback
+inline constexpr COLORREF kNoColor = 0xFFFFFFFFu;        // -1 as a COLORREF: "none"
+
+inline constexpr wchar_t kControlProp[] = L"kwd_Control_Ptr";
+inline constexpr wchar_t kOldWndProcProp[] = L"OLDWNDPROC";
+inline constexpr UINT_PTR kRepaintTimerId = 357897;
+inline constexpr UINT kRepaintDelayMs = 25;
+
+// Flags bits of ControlData.
+inline constexpr uint32_t kFlagState = 1u << 0;
+inline constexpr uint32_t kFlagVisible = 1u << 1;
+inline constexpr uint32_t kFlagContainer = 1u << 2;  // frame: contains the controls inside it
+inline constexpr uint32_t kFlagMnemonic = 1u << 2;   // label: "&" marks a mnemonic
+inline constexpr uint32_t kFlagEllipsis = 1u << 3;             // label: DT_WORD_ELLIPSIS
+
+struct AccelTraits {
+  using Value = HACCEL;
+  static Value Invalid() { return nullptr; }
+  static void Release(Value v) { ::DestroyAcceleratorTable(v); }
+};
+using AccelHandle = Owned<AccelTraits>;
+
+// One per top-level window. Allocated by the form code, kept in the window's extra bytes
+// (slot 0) and destroyed by the form's window procedure on WM_DESTROY.
+struct FormWindow {
+  HWND window = nullptr;
+  HINSTANCE module = nullptr;
+  GdiFont defaultFont;
+  AccelHandle accelerators;
+  int32_t dpi = 96;
+  float scaleX = 1.0f;
+  float scaleY = 1.0f;
+  ATOM classAtom = 0;
+  wchar_t className[260] = {};
+  int32_t defaultFontSize = 0;    // points; 0 = choose
+  wchar_t defaultFontFace[32] = {};  // empty = choose
+
+  // Copies up to 259 characters of the class name, takes the module handle, applies the DPI
+  // (screen DPI when the process is DPI aware, else 96), chooses the default font and
+  // initialises the common controls.
+  explicit FormWindow(const wchar_t* className);
+  // Deletes the default font and accelerators; unregisters the class when it has a name.
+  ~FormWindow();
+  FormWindow(const FormWindow&) = delete;
+  FormWindow& operator=(const FormWindow&) = delete;
+};
+
+// One per window or windowless control, found under the window property "kwd_Control_Ptr".
+struct ControlData {
+  HWND owner = nullptr;  // control: its form; form: the form's owner window
+  std::wstring name;
+  int32_t index = -1;
+  int32_t controlId = 0;
+  HWND focusOrAttached = nullptr;  // form: focus memory; windowless control: attached window
+  IconHandle largeIcon;
+  IconHandle smallIcon;
+  std::wstring caption;
+  // Kind-specific values. Windowless label: [0] text angle in tenths of a degree, [1] character
+  // width. Windowless frame: [0] border colour code.
+  int32_t kindValues[100] = {};
+  int32_t userValues[100] = {};
+  uint32_t flags = 0;  // see kFlag*; label bits 16-23 alignment, 24-31 border style;
+                       // frame bits 12-15 border width, 16-23 corner radius, 24-31 caption alignment
+  int32_t transparency = 0;  // percent, 0 = opaque (forms)
+  uint32_t transparentKey = kDefaultColor;
+  int32_t mousePointer = 0;
+  uint32_t foreColor = kDefaultColor;
+  uint32_t backColor = kDefaultColor;
+  GdiBrush backBrush;
+  std::wstring fontText;
+  std::wstring tooltipText;
+  WindowHandle tooltip;
+  CursorHandle cursor;
+  int32_t left = 0, top = 0, width = 0, height = 0;  // design units
+  int32_t anchorMode = 0;
+  int32_t rightMargin = 0, bottomMargin = 0, centerOffsetX = 0, centerOffsetY = 0;
+  int32_t firstFormWidth = 0, firstFormHeight = 0;
+  int32_t firstWidth = 0, firstHeight = 0, firstLeft = 0, firstTop = 0;
+  // Next record in the form's chain of windowless controls (creation order). The chain is owned
+  // by the form's own record.
+  std::unique_ptr<ControlData> nextWindowless;
+};
+
+// A windowed control as the form code keeps it.
+struct ControlHandle {
+  HWND window = nullptr;
+  int32_t id = 0;
+};
+
+// A windowless control: its ID and its form's window. A frame also carries the IDs of the
+// controls inside it, filled by CollectFrameChildren.
+struct WindowlessHandle {
+  int32_t id = 0;
+  HWND form = nullptr;
+  std::vector<int32_t> windowedChildren;
+  std::vector<int32_t> windowlessChildren;
+};
+
+// ControlData attached to windows through the property.
+ControlData* GetControlData(HWND window);
+void AttachControlData(HWND window, std::unique_ptr<ControlData> data);
+std::unique_ptr<ControlData> DetachControlData(HWND window);
+FormWindow* GetFormWindow(HWND form);  // from the window's extra bytes slot 0
+
+bool IsDpiAware();
+int WindowsVersionNumber();  // major * 100 + minor, 0 when unknown
+void SetDpi(FormWindow& form, float dpi);  // negative = the screen's horizontal DPI
+ATOM RegisterFormClass(const wchar_t* className, HINSTANCE module, WNDPROC procedure);
+HWND CreateFormWindow(FormWindow& form, HWND owner, const wchar_t* caption, WNDPROC procedure,
+                      int x, int y, int width, int height, DWORD style, DWORD exStyle);
+HWND CreateControl(FormWindow& form, const wchar_t* keyword, HWND parent, int id,
+                   const wchar_t* caption, int x, int y, int width, int height, DWORD style,
+                   DWORD exStyle, void* createParam, WNDPROC subclassProc, UINT_PTR subclassId,
+                   DWORD_PTR subclassRefData);
+LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+HFONT CreateFontFromText(const std::wstring& fontText);  // shared and cached; never delete it
+int ScaleToDesign(int devicePixels);   // floor(v / s), s = screen LOGPIXELSX / 96
+int ScaleFromDesign(int designUnits);  // floor(v * s)
+ControlData* FindWindowlessControl(const WindowlessHandle& handle);
+void CollectFrameChildren(WindowlessHandle& frame);
+
+// Rounds to nearest with halves to even (the default floating-point rounding mode).
+int RoundHalfEven(double value);
+
+}  // namespace zv

@@ -1,0 +1,170 @@
+// Move-only owners for Win32 handles and GDI/GDI+ objects, one alias per release function,
+// and scoped guards for BeginPaint/EndPaint and SelectObject.
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+namespace zv {
+
+// Owns one value of type T and releases it with Traits::Release unless it equals Traits::Invalid().
+template <typename Traits>
+class Owned {
+ public:
+  using Value = typename Traits::Value;
+
+  Owned() noexcept = default;
+  explicit Owned(Value v) noexcept : value_(v) {}
+  Owned(Owned&& other) noexcept : value_(other.release()) {}
+  Owned& operator=(Owned&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+  }
+  Owned(const Owned&) = delete;
+  Owned& operator=(const Owned&) = delete;
+  ~Owned() { reset(); }
+
+  Value get() const noexcept { return value_; }
+  explicit operator bool() const noexcept { return value_ != Traits::Invalid(); }
+
+  // Releases the current value (if any) and takes v.
+  void reset(Value v = Traits::Invalid()) noexcept {
+    Value old = std::exchange(value_, v);
+    if (old != Traits::Invalid()) Traits::Release(old);
+  }
+  // Gives up ownership without releasing.
+  Value release() noexcept { return std::exchange(value_, Traits::Invalid()); }
+
+ private:
+  Value value_ = Traits::Invalid();
+};
+
+struct FileHandleTraits {  // CreateFileW: INVALID_HANDLE_VALUE on failure
+  using Value = HANDLE;
+  static Value Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Release(Value v) { ::CloseHandle(v); }
+};
+struct KernelHandleTraits {  // threads, events, timers: null on failure
+  using Value = HANDLE;
+  static Value Invalid() { return nullptr; }
+  static void Release(Value v) { ::CloseHandle(v); }
+};
+struct FindHandleTraits {
+  using Value = HANDLE;
+  static Value Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Release(Value v) { ::FindClose(v); }
+};
+struct MemoryDcTraits {  // CreateCompatibleDC
+  using Value = HDC;
+  static Value Invalid() { return nullptr; }
+  static void Release(Value v) { ::DeleteDC(v); }
+};
+template <typename T>
+struct GdiObjectTraits {  // pens, brushes, fonts, bitmaps, regions
+  using Value = T;
+  static Value Invalid() { return nullptr; }
+  static void Release(Value v) { ::DeleteObject(v); }
+};
+struct IconTraits {
+  using Value = HICON;
+  static Value Invalid() { return nullptr; }
+  static void Release(Value v) { ::DestroyIcon(v); }
+};
+struct CursorTraits {
+  using Value = HCURSOR;
+  static Value Invalid() { return nullptr; }
+  static void Release(Value v) { ::DestroyCursor(v); }
+};
+struct WindowTraits {
+  using Value = HWND;
+  static Value Invalid() { return nullptr; }
+  static void Release(Value v) {
+    if (::IsWindow(v)) ::DestroyWindow(v);
+  }
+};
+struct ModuleTraits {  // LoadLibraryW / LoadLibraryExW
+  using Value = HMODULE;
+  static Value Invalid() { return nullptr; }
+  static void Release(Value v) { ::FreeLibrary(v); }
+};
+
+using FileHandle = Owned<FileHandleTraits>;
+using KernelHandle = Owned<KernelHandleTraits>;
+using FindHandle = Owned<FindHandleTraits>;
+using MemoryDc = Owned<MemoryDcTraits>;
+using GdiPen = Owned<GdiObjectTraits<HPEN>>;
+using GdiBrush = Owned<GdiObjectTraits<HBRUSH>>;
+using GdiFont = Owned<GdiObjectTraits<HFONT>>;
+using GdiBitmap = Owned<GdiObjectTraits<HBITMAP>>;
+using IconHandle = Owned<IconTraits>;
+using CursorHandle = Owned<CursorTraits>;
+using WindowHandle = Owned<WindowTraits>;
+using ModuleHandle = Owned<ModuleTraits>;
+
+// A window DC from GetDC/GetWindowDC, given back with ReleaseDC.
+class WindowDc {
+ public:
+  WindowDc() noexcept = default;
+  WindowDc(HWND window, HDC dc) noexcept : window_(window), dc_(dc) {}
+  static WindowDc Client(HWND window) noexcept { return WindowDc(window, ::GetDC(window)); }
+  static WindowDc Whole(HWND window) noexcept { return WindowDc(window, ::GetWindowDC(window)); }
+  WindowDc(WindowDc&& o) noexcept : window_(o.window_), dc_(std::exchange(o.dc_, nullptr)) {}
+  WindowDc& operator=(WindowDc&& o) noexcept {
+    if (this != &o) {
+      reset();
+      window_ = o.window_;
+      dc_ = std::exchange(o.dc_, nullptr);
+    }
+    return *this;
+  }
+  WindowDc(const WindowDc&) = delete;
+  WindowDc& operator=(const WindowDc&) = delete;
+  ~WindowDc() { reset(); }
+  HDC get() const noexcept { return dc_; }
+  explicit operator bool() const noexcept { return dc_ != nullptr; }
+  void reset() noexcept {
+    if (dc_) ::ReleaseDC(window_, dc_);
+    dc_ = nullptr;
+  }
+
+ private:
+  HWND window_ = nullptr;
+  HDC dc_ = nullptr;
+};
+
+// BeginPaint in the constructor, EndPaint in the destructor.
+class PaintGuard {
+ public:
+  explicit PaintGuard(HWND window) noexcept : window_(window), dc_(::BeginPaint(window, &ps_)) {}
+  PaintGuard(const PaintGuard&) = delete;
+  PaintGuard& operator=(const PaintGuard&) = delete;
+  ~PaintGuard() {
+    if (dc_) ::EndPaint(window_, &ps_);
+  }
+  HDC dc() const noexcept { return dc_; }
+  const PAINTSTRUCT& info() const noexcept { return ps_; }
+
+ private:
+  HWND window_;
+  PAINTSTRUCT ps_{};
+  HDC dc_;
+};
+
+// SelectObject in the constructor; the previous object is selected back in the destructor.
+class SelectGuard {
+ public:
+  SelectGuard(HDC dc, HGDIOBJ object) noexcept
+      : dc_(dc), previous_(dc && object ? ::SelectObject(dc, object) : nullptr) {}
+  SelectGuard(const SelectGuard&) = delete;
+  SelectGuard& operator=(const SelectGuard&) = delete;
+  ~SelectGuard() {
+    if (previous_) ::SelectObject(dc_, previous_);
+  }
+
+ private:
+  HDC dc_;
+  HGDIOBJ previous_;
+};
+
+}  // namespace zv
