@@ -25,6 +25,18 @@ void ReenableOwner(HWND form);
 // Waits about `milliseconds` (at least 1) while dispatching every message that arrives.
 void WaitPumping(int milliseconds);
 
+// True when GetExitCodeThread reports the thread as still active (false for an invalid handle).
 bool IsThreadRunning(HANDLE thread);
+
+// The pieces of the modal loop, for the form code and tests.
+// The window a modal run disables for `owner`: the owner itself, or the top-level window above it
+// when it is a child (stopping below an MDI child); null when there is no such window.
+HWND DisabledOwnerOf(HWND owner);
+// GetVersionExW as major * 10 + minor on the NT platform, else 0. Below 62 (before Windows 8) the
+// loop sends the mouse wheel to the window under the cursor.
+int ModalLoopVersion();
+// One message of the modal loop: pre-filter, accelerators, MDI accelerators, mouse-wheel
+// redirection, dialog navigation, then translation and dispatch.
+void HandleModalMessage(FormWindow& form, MSG& message, int mdiFlag, int versionValue);
 
 }  // namespace zv

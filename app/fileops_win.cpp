@@ -1,0 +1,117 @@
+// File and folder operations on top of kernel32. Every search handle and file handle is owned
+// by a scoped owner, so no return path leaks one.
+
+#include "app/fileops.h"
+
+#include "ui/handles.h"
+
+namespace zv {
+namespace {
+
+constexpr wchar_t kSeparator = L'\\';
+
+// "X:" or "X:\": a drive root. The directory search cannot find a root by its name, so roots are
+// tested through their attributes instead.
+bool IsDriveRoot(const std::wstring& path) {
+  if (path.size() != 2 && !(path.size() == 3 && path[2] == kSeparator)) return false;
+  const wchar_t letter = path[0];
+  const bool isLetter = (letter >= L'A' && letter <= L'Z') || (letter >= L'a' && letter <= L'z');
+  return isLetter && path[1] == L':';
+}
+
+// The directory search treats "*" and "?" as wildcards, so "C:\*" would report whatever entry
+// happens to match first. No file or folder name can contain either character, so a path that
+// holds one names nothing and the existence tests reject it outright. The "\\?\" prefix of long
+// paths is not part of the name and is not looked at.
+bool HasWildcard(const std::wstring& path) {
+  std::wstring_view name = path;
+  if (name.starts_with(L"\\\\?\\")) name.remove_prefix(4);
+  return name.find_first_of(L"*?") != std::wstring_view::npos;
+}
+
+// The attributes of the entry the path names, or INVALID_FILE_ATTRIBUTES when there is none.
+DWORD EntryAttributes(const std::wstring& path) {
+  if (path.empty() || HasWildcard(path)) return INVALID_FILE_ATTRIBUTES;
+  if (IsDriveRoot(path)) {
+    std::wstring root = path.substr(0, 2) + kSeparator;
+    return ::GetFileAttributesW(root.c_str());
+  }
+  WIN32_FIND_DATAW found{};
+  FindHandle search(::FindFirstFileW(path.c_str(), &found));
+  if (!search) return INVALID_FILE_ATTRIBUTES;
+  return found.dwFileAttributes;
+}
+
+}  // namespace
+
+bool DirExists(const std::wstring& path) {
+  const DWORD attributes = EntryAttributes(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool FileExists(const std::wstring& path) {
+  const DWORD attributes = EntryAttributes(path);
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_TEMPORARY)) == 0;
+}
+
+bool CreateFolder(const std::wstring& path) {
+  return ::CreateDirectoryW(path.c_str(), nullptr) != FALSE;
+}
+
+bool MakeFolderTree(const std::wstring& path) {
+  std::wstring whole = path;
+  if (!whole.empty() && whole.back() == kSeparator) whole.pop_back();
+
+  // The first piece is the drive ("D:"); every further level is created when it is missing. An
+  // empty piece (a doubled separator) keeps its separator in the path but creates nothing.
+  size_t end = whole.find(kSeparator);
+  while (end != std::wstring::npos) {
+    const size_t start = end + 1;
+    end = whole.find(kSeparator, start);
+    const size_t length = (end == std::wstring::npos ? whole.size() : end) - start;
+    if (length == 0) continue;
+    const std::wstring sofar = whole.substr(0, start + length);
+    if (!DirExists(sofar)) CreateFolder(sofar);  // a failure shows in the final test
+  }
+  return DirExists(whole);
+}
+
+std::wstring FindFirstMatch(const std::wstring& pattern, DWORD mask, DWORD* attributes) {
+  WIN32_FIND_DATAW found{};
+  FindHandle search(::FindFirstFileW(pattern.c_str(), &found));
+  if (!search) return {};
+  const bool skipDots = (mask & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  do {
+    if ((found.dwFileAttributes & mask) == 0) continue;
+    const std::wstring_view name = found.cFileName;
+    if (skipDots && (name == L"." || name == L"..")) continue;
+    if (attributes) *attributes = found.dwFileAttributes;
+    return std::wstring(name);
+  } while (::FindNextFileW(search.get(), &found));
+  return {};
+}
+
+int WriteFileWithTime(const std::wstring& path, std::string_view bytes, const FILETIME& lastWrite) {
+  FileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return kWriteOpenFailed;
+
+  // One call for the whole content. An empty content still passes a valid buffer: some systems
+  // reject a null buffer even for zero bytes.
+  static const char kNothing = 0;
+  const char* data = bytes.empty() ? &kNothing : bytes.data();
+  const DWORD size = static_cast<DWORD>(bytes.size());
+  DWORD written = 0;
+  const bool ok = ::WriteFile(file.get(), data, size, &written, nullptr) != FALSE && written == size;
+
+  // Only the last-write time is given; creation and access times stay as the system set them.
+  ::SetFileTime(file.get(), nullptr, nullptr, &lastWrite);
+  return ok ? kWriteOk : kWriteFailed;
+}
+
+bool ChangeCurrentFolder(const std::wstring& path) {
+  return ::SetCurrentDirectoryW(path.c_str()) != FALSE;
+}
+
+}  // namespace zv
