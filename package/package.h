@@ -1,0 +1,191 @@
+// Reading a package: the block codec, the container walk and the two text formats inside.
+// Everything here is portable and small (the installer stub links it); failures come back as
+// empty results, false or a status, never as exceptions.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "package/format.h"
+
+namespace zv {
+
+// ---- Block codec ---------------------------------------------------------------------------
+
+// Decodes one block; empty on any failure, and for a block that stores an empty file.
+Bytes DecodeBlock(ByteView block);
+
+enum class BlockStatus {
+  Ok,           // out holds the S decoded bytes
+  Empty,        // stored empty: a zero-length block or S = 0
+  Corrupt,      // S > 0 but the block does not decode (short header, bad stream, cut block)
+  OutOfMemory,  // no room for the S decoded bytes
+};
+// Like DecodeBlock, but tells a stored empty file from a broken block. out is cleared first.
+BlockStatus DecodeBlockChecked(ByteView block, Bytes& out);
+
+// The decoded size S stated by a block's size field; 0 when the field is incomplete.
+std::uint32_t StatedBlockSize(ByteView block);
+
+// Splits text at every occurrence of separator. pieces receives views into text; returns the
+// number of pieces (separators + 1), or 0 for empty text (pieces is then left as it was).
+std::size_t SplitLines(ByteView text, ByteView separator, std::vector<ByteView>& pieces);
+
+// UTF-8 to UTF-16 exactly as MultiByteToWideChar(CP_UTF8, 0, ...) converts it: invalid
+// sequences become U+FFFD, and the text ends at the first NUL byte.
+Text Utf8ToWide(ByteView utf8);
+// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
+Bytes WideToUtf8(std::u16string_view text);
+
+// The whole file, read with read sharing only; empty when the file is missing, empty, or
+// open for writing elsewhere. Windows reads the low 32 bits of the size in one ReadFile.
+Bytes ReadWholeFile(const Text& path);
+
+// ---- Container -----------------------------------------------------------------------------
+
+// Offset of the first marker in bytes (the byte where the marker starts), if any.
+std::optional<std::size_t> FindMarker(ByteView bytes);
+// Everything after the first marker: the package bytes.
+std::optional<ByteView> FindPackage(ByteView installer);
+// True when the package bytes begin with "zvzip".
+bool HasMagic(ByteView package);
+
+// Where a package's bytes come from. Today a view of the installer in memory; the interface
+// lets a reader fetch records from the file by offset instead.
+class PackageSource {
+ public:
+  virtual ~PackageSource() = default;
+  virtual std::uint64_t Size() const = 0;
+  // Up to length bytes at offset (fewer at the end, none past it). The view stays valid until
+  // buffer changes or the source goes; sources that copy put the bytes into buffer.
+  virtual ByteView Read(std::uint64_t offset, std::size_t length, Bytes& buffer) const = 0;
+};
+
+class MemorySource final : public PackageSource {
+ public:
+  explicit MemorySource(ByteView bytes) : bytes_(bytes) {}
+  std::uint64_t Size() const override { return bytes_.size(); }
+  ByteView Read(std::uint64_t offset, std::size_t length, Bytes& buffer) const override;
+
+ private:
+  ByteView bytes_;
+};
+
+// One record located without reading its block. A length field that does not lie wholly
+// inside the source reads as 0; a block that runs past the end is cut to what is there.
+struct RecordSpan {
+  std::uint32_t StatedLength = 0;  // L as stored (0 when the field is not wholly inside)
+  std::uint64_t BlockOffset = 0;
+  std::size_t BlockLength = 0;  // L, cut at the end of the source
+  std::uint64_t Next = 0;       // offset + 4 + L
+};
+RecordSpan LocateRecord(const PackageSource& source, std::uint64_t offset);
+
+// Walks records one after the other from an offset (the first record is at offset 5).
+class RecordWalker {
+ public:
+  RecordWalker(const PackageSource& source, std::uint64_t offset)
+      : source_(&source), offset_(offset) {}
+  // The next record's block, stepping over it. See PackageSource::Read for buffer.
+  ByteView Next(Bytes& buffer);
+  std::uint64_t Offset() const { return offset_; }
+
+ private:
+  const PackageSource* source_;
+  std::uint64_t offset_;
+};
+
+// The record at offset of in-memory package bytes: its block and the offset after it.
+struct Record {
+  ByteView Block;
+  std::uint64_t Next = 0;
+};
+Record ReadRecord(ByteView package, std::uint64_t offset);
+
+// ---- Information block ---------------------------------------------------------------------
+
+struct PackageInfo {
+  std::int32_t PackageNumber = 0;  // "编号=" or "ID="; 1 switches on special handling
+  Text DisplayName;                // "名称="
+  Text ProgramFile;                // "文件名=", relative to the target folder
+  Text ReleaseDate;                // "日期=", shown only
+  Text Version;                    // "版本号=", shown only
+  Text Description;                // "说明=", the shortcut's description
+  Text VersionLine;  // "版本：" + Version + "   发布日期：" + ReleaseDate
+};
+
+// Reads a decoded information block. Lines are cut to 99 UTF-16 units before the key is
+// matched (a surrogate pair split by the cut loses its first half); unknown keys are ignored;
+// a later line replaces an earlier one with the same key. The number is read after leading
+// spaces (sign, digits, fraction, exponent), rounded to nearest with halves to even and held
+// to the 32-bit range; no number reads as 0.
+PackageInfo ParseInfo(ByteView info);
+
+// ---- File list -----------------------------------------------------------------------------
+
+struct FileListEntry {
+  bool IsFolder = false;
+  std::uint64_t FileTime = 0;  // file entries: FILETIME, 100 ns ticks since 1601 (UTC)
+  Bytes PathUtf8;              // the path bytes as stored
+  Text Path;                   // Utf8ToWide(PathUtf8)
+};
+
+// Reads a decoded file list. An empty entry at the very end is ignored; any other empty
+// entry, or a file entry of 1 to 8 bytes, makes the list corrupt: nullopt.
+std::optional<std::vector<FileListEntry>> SplitFileList(ByteView list);
+
+// True for a path that could leave the target folder or address something else than a file
+// below it: empty; rooted ("\", "/"), drive, UNC or device ("\\?\", "\\.\") paths; any ":"
+// (also alternate data streams); an empty component (doubled or trailing separator); a
+// component of only dots and spaces (".", ".."); a reserved device name (CON, NUL, COM1 ...,
+// also with an extension); a control character (below 0x20, 0x7F). "/" counts as a separator.
+bool IsUnsafePath(ByteView utf8Path);
+bool IsUnsafePath(std::u16string_view path);
+// A single file or folder name: a safe path without separators.
+bool IsUnsafeName(std::u16string_view name);
+// Index of the first entry whose path is unsafe (raw bytes or converted), if any.
+std::optional<std::size_t> FindUnsafeEntry(const std::vector<FileListEntry>& entries);
+
+// ---- Opening a package ---------------------------------------------------------------------
+
+enum class PackageStatus {
+  Ok,
+  NoMagic,      // not our package
+  BadFileList,  // the file list does not decode or is malformed
+  UnsafePath,   // an entry would leave the target folder (BadEntry tells which)
+};
+
+// Everything an extractor needs before it writes anything: magic, information, file list and
+// the path check, in that order. Extraction walks Entries with a RecordWalker from
+// ContentOffset: each file entry takes the next record, folder entries take none.
+struct PackageContents {
+  PackageStatus Status = PackageStatus::Ok;
+  BlockStatus InfoStatus = BlockStatus::Empty;  // a broken information block leaves Info empty
+  PackageInfo Info;
+  std::vector<FileListEntry> Entries;
+  std::size_t BadEntry = 0;
+  std::uint64_t ContentOffset = 0;
+};
+PackageContents ReadContents(const PackageSource& package);
+
+// Number of file entries (the number of content records a package carries).
+std::size_t CountFiles(const std::vector<FileListEntry>& entries);
+
+#ifdef _WIN32
+// The Win32 boundary: Text and wchar_t strings share their 16-bit representation.
+static_assert(sizeof(wchar_t) == sizeof(char16_t));
+inline const wchar_t* AsWide(const Text& text) {
+  return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+inline std::wstring ToWide(std::u16string_view text) {
+  return std::wstring(reinterpret_cast<const wchar_t*>(text.data()), text.size());
+}
+inline Text FromWide(std::wstring_view text) {
+  return Text(reinterpret_cast<const char16_t*>(text.data()), text.size());
+}
+#endif
+
+}  // namespace zv
