@@ -114,18 +114,42 @@ struct WindowlessHandle {
   std::vector<int32_t> windowlessChildren;
 };
 
-// ControlData attached to windows through the property.
+// ControlData attached to windows through the property. Attaching replaces (and frees) a record
+// that was attached before. A windowed control's record is freed when the control is destroyed
+// (by SubclassProc, or at the latest on WM_NCDESTROY for controls made by CreateControl); a
+// form's record, with its chain of windowless records, is freed by HandleFormDestroy.
 ControlData* GetControlData(HWND window);
-void AttachControlData(HWND window, std::unique_ptr<ControlData> data);
+ControlData* AttachControlData(HWND window, std::unique_ptr<ControlData> data);
 std::unique_ptr<ControlData> DetachControlData(HWND window);
+// Appends a windowless control's record to the end of the form's chain. Null (and the record
+// freed) when the form has no record of its own.
+ControlData* LinkWindowlessControl(HWND form, std::unique_ptr<ControlData> record);
 FormWindow* GetFormWindow(HWND form);  // from the window's extra bytes slot 0
+
+// Ownership of a FormWindow: the form code allocates it with new; once CreateFormWindow has
+// succeeded the window owns it and HandleFormDestroy (called from the form's WM_DESTROY, and by
+// the framework's default top-level procedure) deletes it. When creation fails the form code
+// still owns it.
 
 bool IsDpiAware();
 int WindowsVersionNumber();  // major * 100 + minor, 0 when unknown
+// Fills the default font face and size when they are unset: "Segoe UI" 9 for a DPI-aware process
+// on Vista or later, else "Tahoma" 8. (The constructor calls it with the real values.)
+void ChooseDefaultFont(FormWindow& form, bool dpiAware, int windowsVersion);
 void SetDpi(FormWindow& form, float dpi);  // negative = the screen's horizontal DPI
+// Named classes are registered once per module (later calls return the cached atom, whatever
+// procedure they pass); an empty or null name registers "KWDWindowClass:N", N counting every
+// successful registration. A null procedure means the framework's default top-level procedure.
 ATOM RegisterFormClass(const wchar_t* className, HINSTANCE module, WNDPROC procedure);
 HWND CreateFormWindow(FormWindow& form, HWND owner, const wchar_t* caption, WNDPROC procedure,
                       int x, int y, int width, int height, DWORD style, DWORD exStyle);
+// Creates a child control from a class keyword ("BUTTON", "CHECKBOX", "TEXTBOX", "PROGRESSBAR",
+// …, case-insensitive; any other text is used as the class name). Rectangle in design units.
+// kDefaultStyle for style or exStyle takes the keyword's default. With subclassId
+// kReplaceWndProc the window procedure is replaced by subclassProc (the previous one kept in
+// "OLDWNDPROC"); with any other ID subclassProc is a SUBCLASSPROC given to SetWindowSubclass.
+inline constexpr DWORD kDefaultStyle = 0xFFFFFFFFu;
+inline constexpr UINT_PTR kReplaceWndProc = static_cast<UINT_PTR>(-1);
 HWND CreateControl(FormWindow& form, const wchar_t* keyword, HWND parent, int id,
                    const wchar_t* caption, int x, int y, int width, int height, DWORD style,
                    DWORD exStyle, void* createParam, WNDPROC subclassProc, UINT_PTR subclassId,

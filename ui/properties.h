@@ -59,12 +59,25 @@ void SetFormIcon(HWND form, HICON icon, bool large);
 void CenterWindow(FormWindow& form, HWND window, HWND reference);  // null window = the form's
 void LayoutAnchors(HWND form);
 
-// The standard form message handling. Each returns true when it handled the message, with the
-// result in *result; a form's window procedure calls it before its own work.
+// The standard form message handling; a form's window procedure calls these before its own work.
+// WM_CTLCOLOREDIT/LISTBOX/BTN/STATIC: true with the control's brush in *result when the control
+// (lParam) has a ControlData; false means default processing.
 bool HandleColorMessage(HWND form, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
+// WM_SYSCOLORCHANGE, WM_THEMECHANGED: rebuilds the brushes of the form and its direct children.
 void HandleSysColorChange(HWND form);
+// WM_SETCURSOR: true (answer TRUE) when the window under the cursor has a cursor of its own.
 bool HandleSetCursor(HWND form, WPARAM wParam, LPARAM lParam);
+// WM_TIMER: true when it was the repaint timer (then killed, and the form repainted).
 bool HandleRepaintTimer(HWND form, WPARAM timerId);
+// WM_SIZE: LayoutAnchors unless the form was minimised.
 void HandleSize(HWND form, WPARAM sizeType);
+// All of the above in one call. True when the message is answered (result in *result); false
+// when default processing should follow (side effects such as the repaint are already done).
+bool HandleStandardFormMessage(HWND form, UINT message, WPARAM wParam, LPARAM lParam,
+                               LRESULT* result);
+// WM_DESTROY of a form: deletes the FormWindow kept in the window's extra bytes, removes the
+// "kwd_Control_Ptr" property and frees the form's record with its chain of windowless records
+// (icons, brushes, tooltips, cursors). Nothing may use those records afterwards.
+void HandleFormDestroy(HWND form);
 
 }  // namespace zv

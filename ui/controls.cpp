@@ -1,0 +1,438 @@
+// Control creation from class keywords, the framework's control procedure, fonts from font
+// texts, design-unit scaling, and the windowless records of a form.
+#include "ui/form.h"
+
+#include <commctrl.h>
+
+#include <cmath>
+#include <cwchar>
+#include <utility>
+
+#include "ui/internal.h"
+
+namespace zv {
+
+namespace {
+
+// What CreateControl does to a kind of control besides creating it.
+enum class Setup : uint8_t {
+  None,
+  PushButtonStyles,  // "BUTTON": a few exact styles stand for ready-made ones
+  RadioStyles,
+  BitmapLabel,
+  IconLabel,
+  BitmapButton,
+  IconButton,
+  Reposition,  // list box: position and size applied again after creation
+  Progress,
+  Toolbar,
+  DateTime,
+  SizeGrip,
+  ScrollBar,
+  Trackbar,
+  UpDown,
+  Tab,
+  RichEdit,
+};
+
+struct KeywordEntry {
+  const wchar_t* keywords[3];  // upper case
+  const wchar_t* className;    // null: the keyword as the caller wrote it
+  DWORD style;
+  DWORD exStyle;
+  bool font;
+  Setup setup;
+};
+
+constexpr KeywordEntry kKeywords[] = {
+    {{L"BUTTON"}, nullptr, 0x10010F00, 0, true, Setup::PushButtonStyles},
+    {{L"CUSTOMBUTTON", L"OWNERDRAWBUTTON"}, L"Button", 0x1001000B, 0, true, Setup::None},
+    {{L"RADIOBUTTON", L"OPTION"}, L"Button", 0x10010D09, 0, true, Setup::RadioStyles},
+    {{L"CHECKBOX"}, L"Button", 0x10010D03, 0, true, Setup::None},
+    {{L"CHECK3STATE"}, L"Button", 0x10010D06, 0, true, Setup::None},
+    {{L"LABEL"}, L"Static", 0x10020100, 0, true, Setup::None},
+    {{L"BITMAPLABEL"}, L"Static", 0x1002000E, 0x20, false, Setup::BitmapLabel},
+    {{L"ICONLABEL"}, L"Static", 0x10020003, 0x20, false, Setup::IconLabel},
+    {{L"BITMAPBUTTON"}, L"Button", 0x10010080, 0, true, Setup::BitmapButton},
+    {{L"ICONBUTTON"}, L"Button", 0x10010040, 0, true, Setup::IconButton},
+    {{L"CUSTOMLABEL"}, L"Static", 0x1002000D, 0, false, Setup::None},
+    {{L"FRAME", L"FRAMEWINDOW"}, L"Static", 0x14020007, 0x20, false, Setup::None},
+    {{L"GROUPBOX"}, L"Button", 0x14020007, 0x20, true, Setup::None},
+    {{L"LINE"}, L"Static", 0x10000012, 0x20, false, Setup::None},
+    {{L"EDIT", L"TEXTBOX"}, L"Edit", 0x10010080, 0x200, true, Setup::None},
+    {{L"EDITMULTILINE", L"MULTILINETEXTBOX"}, L"Edit", 0x10211184, 0x200, true, Setup::None},
+    {{L"COMBOBOX"}, nullptr, 0x50A10302, 0x200, true, Setup::None},
+    {{L"COMBOBOXEX", L"COMBOBOXEX32"}, L"ComboBoxEx32", 0x10810003, 0, true, Setup::None},
+    {{L"LISTBOX"}, nullptr, 0x10B10043, 0x200, true, Setup::Reposition},
+    {{L"PROGRESSBAR", L"MSCTLS_PROGRESS32"}, L"msctls_progress32", 0x10000000, 0, false,
+     Setup::Progress},
+    {{L"HEADER", L"SYSHEADER32"}, L"SysHeader32", 0x10000003, 0, true, Setup::None},
+    {{L"TREEVIEW", L"SYSTREEVIEW32"}, L"SysTreeView32", 0x10810027, 0x200, true, Setup::None},
+    {{L"LISTVIEW", L"SYSLISTVIEW32"}, L"SysListView32", 0x12010349, 0x200, true, Setup::None},
+    {{L"TOOLBAR", L"TOOLBARWINDOW32"}, L"ToolbarWindow32", 0x16800901, 0, true, Setup::Toolbar},
+    {{L"REBAR", L"REBARWINDOW32"}, L"ReBarWindow32", 0x16800640, 0, true, Setup::None},
+    {{L"DATETIMEPICKER", L"SYSDATETIMEPICK32"}, L"SysDateTimePick32", 0x10010000, 0, true,
+     Setup::DateTime},
+    {{L"MONTHCALENDAR", L"MONTHCAL", L"SYSMONTHCAL32"}, L"SysMonthCal32", 0x10010000, 0x200, true,
+     Setup::None},
+    {{L"IPADDRESS", L"SYSIPADDRESS32"}, L"SysIPAddress32", 0x10010000, 0x200, true, Setup::None},
+    {{L"HOTKEY", L"MSCTLS_HOTKEY32"}, L"msctls_hotkey32", 0x10010000, 0x200, true, Setup::None},
+    {{L"ANIMATE", L"ANIMATION", L"SYSANIMATE32"}, L"SysAnimate32", 0x10000002, 0, true,
+     Setup::None},
+    {{L"SYSLINK"}, nullptr, 0x10010000, 0, false, Setup::None},
+    {{L"PAGER", L"SYSPAGER"}, L"SysPager", 0x10010001, 0, false, Setup::None},
+    {{L"TAB", L"TABCONTROL", L"SYSTABCONTROL32"}, L"SysTabControl32", 0x16030800, 0, true,
+     Setup::Tab},
+    {{L"STATUSBAR", L"MSCTLS_STATUSBAR32"}, L"msctls_statusbar32", 0x16000103, 0, true,
+     Setup::None},
+    {{L"SIZEBAR", L"SIZEBOX", L"SIZEGRIP"}, L"Scrollbar", 0x10000014, 0, false, Setup::SizeGrip},
+    {{L"HSCROLLBAR"}, L"Scrollbar", 0x10010000, 0, false, Setup::ScrollBar},
+    {{L"VSCROLLBAR"}, L"Scrollbar", 0x10010001, 0, false, Setup::ScrollBar},
+    {{L"TRACKBAR", L"MSCTLS_TRACKBAR32"}, L"msctls_trackbar32", 0x10010101, 0, false,
+     Setup::Trackbar},
+    {{L"SLIDER"}, L"msctls_trackbar32", 0x10010101, 0, false, Setup::None},
+    {{L"UPDOWN", L"MSCTLS_UPDOWN32"}, L"msctls_updown32", 0x10000027, 0, false, Setup::UpDown},
+    {{L"RICHEDIT", L"RICHEDIT50W"}, L"RichEdit50W", 0x103191C4, 0x200, true, Setup::RichEdit},
+};
+
+const KeywordEntry* FindKeyword(const wchar_t* keyword) {
+  wchar_t upper[260];
+  size_t length = 0;
+  for (; length < 259 && keyword[length]; ++length) upper[length] = keyword[length];
+  upper[length] = L'\0';
+  ::CharUpperBuffW(upper, static_cast<DWORD>(length));
+  for (const KeywordEntry& entry : kKeywords) {
+    for (const wchar_t* name : entry.keywords) {
+      if (name && std::wcscmp(name, upper) == 0) return &entry;
+    }
+  }
+  return nullptr;
+}
+
+DWORD SpecialStyle(Setup setup, DWORD style) {
+  if (setup == Setup::PushButtonStyles) {
+    if (style == 0x8000) return 0x10018F00;
+    if (style == 1) return 0x10010F01;
+    if (style == 11) return 0x1001000B;
+  } else if (setup == Setup::RadioStyles && style == 0x20000) {
+    return 0x10030D09;
+  }
+  return style;
+}
+
+// Subclass IDs under which a control created here owns what must be released with it.
+constexpr UINT_PTR kRecordOwnerId = 0x7A760001;
+constexpr UINT_PTR kBitmapOwnerId = 0x7A760002;
+constexpr UINT_PTR kIconOwnerId = 0x7A760003;
+
+// Releases, when the control is gone, the image CreateControl loaded for it and a ControlData
+// still attached (a control not subclassed with SubclassProc frees its record here).
+LRESULT CALLBACK OwnerHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                           DWORD_PTR owned) {
+  if (message != WM_NCDESTROY) return ::DefSubclassProc(window, message, wParam, lParam);
+  const LRESULT result = ::DefSubclassProc(window, message, wParam, lParam);
+  ::RemoveWindowSubclass(window, OwnerHook, id);
+  if (id == kBitmapOwnerId) {
+    ::DeleteObject(reinterpret_cast<HGDIOBJ>(owned));
+  } else if (id == kIconOwnerId) {
+    ::DestroyIcon(reinterpret_cast<HICON>(owned));
+  } else {
+    DetachControlData(window);
+  }
+  return result;
+}
+
+// "#101" names resource 101; any other caption is the resource's name.
+void LoadControlImage(FormWindow& form, HWND control, const wchar_t* caption, UINT type,
+                      UINT setMessage) {
+  if (!caption || !caption[0]) return;
+  const wchar_t* name = caption;
+  if (caption[0] == L'#') {
+    name = MAKEINTRESOURCEW(static_cast<WORD>(std::wcstoul(caption + 1, nullptr, 10)));
+  }
+  HANDLE image = ::LoadImageW(form.module, name, type, 0, 0, LR_DEFAULTCOLOR);
+  if (!image) return;
+  ::SetWindowSubclass(control, OwnerHook, type == IMAGE_ICON ? kIconOwnerId : kBitmapOwnerId,
+                      reinterpret_cast<DWORD_PTR>(image));
+  ::SendMessageW(control, setMessage, type, reinterpret_cast<LPARAM>(image));
+}
+
+void Reposition(HWND control, int x, int y, int width, int height) {
+  ::SetWindowPos(control, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void SetUpControl(FormWindow& form, const KeywordEntry& entry, HWND control,
+                  const wchar_t* caption, const RECT& device) {
+  const int width = device.right - device.left;
+  const int height = device.bottom - device.top;
+  switch (entry.setup) {
+    case Setup::BitmapLabel:
+      LoadControlImage(form, control, caption, IMAGE_BITMAP, STM_SETIMAGE);
+      break;
+    case Setup::IconLabel:
+      LoadControlImage(form, control, caption, IMAGE_ICON, STM_SETIMAGE);
+      break;
+    case Setup::BitmapButton:
+      LoadControlImage(form, control, caption, IMAGE_BITMAP, BM_SETIMAGE);
+      break;
+    case Setup::IconButton:
+      LoadControlImage(form, control, caption, IMAGE_ICON, BM_SETIMAGE);
+      break;
+    case Setup::Progress:
+      ::SendMessageW(control, PBM_SETRANGE32, 0, 100);
+      ::SendMessageW(control, PBM_SETPOS, 0, 0);
+      break;
+    case Setup::Trackbar:
+      ::SendMessageW(control, TBM_SETRANGEMIN, TRUE, 0);
+      ::SendMessageW(control, TBM_SETRANGEMAX, TRUE, 100);
+      ::SendMessageW(control, TBM_SETPAGESIZE, 0, 10);
+      break;
+    case Setup::UpDown:
+      ::SendMessageW(control, UDM_SETBASE, 10, 0);
+      // Minimum 0, maximum 100: the up arrow counts up.
+      ::SendMessageW(control, UDM_SETRANGE32, 0, 100);
+      ::SendMessageW(control, UDM_SETPOS32, 0, 0);
+      Reposition(control, device.left, device.top, width, height);
+      break;
+    case Setup::Reposition:
+      Reposition(control, device.left, device.top, width, height);
+      break;
+    case Setup::ScrollBar: {
+      SCROLLINFO info{sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE | SIF_POS, 0, 100, 0, 0, 0};
+      ::SetScrollInfo(control, SB_CTL, &info, TRUE);
+      break;
+    }
+    case Setup::Toolbar: {
+      const auto size = static_cast<DWORD>(::SendMessageW(control, TB_GETBUTTONSIZE, 0, 0));
+      const int w = RoundHalfEven(LOWORD(size) * static_cast<double>(form.scaleX));
+      const int h = RoundHalfEven(HIWORD(size) * static_cast<double>(form.scaleY));
+      ::SendMessageW(control, TB_SETBUTTONSIZE, 0, MAKELPARAM(w, h));
+      ::SendMessageW(control, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+      break;
+    }
+    case Setup::DateTime:
+      if (form.defaultFont) {
+        ::SendMessageW(control, DTM_SETMCFONT, reinterpret_cast<WPARAM>(form.defaultFont.get()),
+                       TRUE);
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+int Scale(int value, float scale) { return RoundHalfEven(static_cast<double>(value) * scale); }
+
+}  // namespace
+
+HWND CreateControl(FormWindow& form, const wchar_t* keyword, HWND parent, int id,
+                   const wchar_t* caption, int x, int y, int width, int height, DWORD style,
+                   DWORD exStyle, void* createParam, WNDPROC subclassProc, UINT_PTR subclassId,
+                   DWORD_PTR subclassRefData) {
+  if (!keyword || !keyword[0]) return nullptr;
+  if (!parent) parent = form.window;
+  wchar_t className[260];
+  CopyText(className, 260, keyword);
+
+  const KeywordEntry* entry = FindKeyword(keyword);
+  if (entry) {
+    if (entry->className) CopyText(className, 260, entry->className);
+    style = style == kDefaultStyle ? entry->style : SpecialStyle(entry->setup, style);
+    if (exStyle == kDefaultStyle) exStyle = entry->exStyle;
+    if (entry->setup == Setup::Tab) exStyle |= WS_EX_CONTROLPARENT;
+    if (entry->setup == Setup::RichEdit) {
+      // The rich edit class exists once its library is loaded; it stays for the process.
+      static const HMODULE richEdit = ::LoadLibraryW(L"Msftedit.dll");
+      (void)richEdit;
+    }
+    if (entry->setup == Setup::SizeGrip) {
+      // The grip sits in the bottom-right corner of the form, whatever rectangle was given.
+      RECT client{};
+      ::GetClientRect(form.window, &client);
+      width = ::GetSystemMetrics(SM_CXVSCROLL);
+      height = ::GetSystemMetrics(SM_CYHSCROLL);
+      x = RoundHalfEven(client.right / static_cast<double>(form.scaleX)) - width;
+      y = RoundHalfEven(client.bottom / static_cast<double>(form.scaleY)) - height;
+    }
+  } else {
+    if (style == kDefaultStyle) style = 0;
+    if (exStyle == kDefaultStyle) exStyle = 0;
+  }
+  style |= WS_CHILD;
+
+  const RECT device{Scale(x, form.scaleX), Scale(y, form.scaleY), 0, 0};
+  const int deviceWidth = Scale(width, form.scaleX);
+  const int deviceHeight = Scale(height, form.scaleY);
+  HWND control = ::CreateWindowExW(exStyle, className, caption, style, device.left, device.top,
+                                   deviceWidth, deviceHeight, parent,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), form.module,
+                                   createParam);
+  if (!control) return nullptr;
+  // Frees a record still attached when the control goes (SubclassProc normally does it first).
+  ::SetWindowSubclass(control, OwnerHook, kRecordOwnerId, 0);
+
+  if (form.defaultFont && (!entry || entry->font)) {
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(form.defaultFont.get()), TRUE);
+  }
+  if (entry) {
+    const RECT rect{device.left, device.top, device.left + deviceWidth, device.top + deviceHeight};
+    SetUpControl(form, *entry, control, caption, rect);
+  }
+  if (subclassProc) {
+    if (subclassId == kReplaceWndProc) {
+      const LONG_PTR previous =
+          ::SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(subclassProc));
+      ::SetPropW(control, kOldWndProcProp, reinterpret_cast<HANDLE>(previous));
+    } else {
+      auto procedure =
+          reinterpret_cast<SUBCLASSPROC>(reinterpret_cast<void (*)()>(subclassProc));
+      ::SetWindowSubclass(control, procedure, subclassId, subclassRefData);
+    }
+  }
+  return control;
+}
+
+LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  const auto previous = reinterpret_cast<WNDPROC>(::GetPropW(window, kOldWndProcProp));
+  switch (message) {
+    case WM_DESTROY:
+      // Put the previous procedure back, unless someone subclassed the control after us (then
+      // we stay in the chain and keep forwarding until WM_NCDESTROY).
+      if (previous && ::GetWindowLongPtrW(window, GWLP_WNDPROC) ==
+                          reinterpret_cast<LONG_PTR>(&SubclassProc)) {
+        ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
+        ::RemovePropW(window, kOldWndProcProp);
+      }
+      DetachControlData(window);  // the record, its brush, tooltip, cursor and texts
+      break;
+    case WM_NCDESTROY:
+      ::RemovePropW(window, kOldWndProcProp);
+      break;
+    case WM_SETFOCUS: {
+      HWND form = ::GetParent(window);
+      if (form && (::GetWindowLongW(form, GWL_STYLE) & WS_CHILD)) form = ::GetParent(form);
+      if (ControlData* record = GetControlData(form)) record->focusOrAttached = window;
+      break;
+    }
+    default:
+      break;
+  }
+  return previous ? ::CallWindowProcW(previous, window, message, wParam, lParam)
+                  : ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+namespace {
+
+// Fonts made from font texts, for the life of the process.
+std::vector<std::pair<std::wstring, GdiFont>> gFontCache;
+
+}  // namespace
+
+HFONT CreateFontFromText(const std::wstring& fontText) {
+  for (const auto& [text, font] : gFontCache) {
+    if (text == fontText) return font.get();
+  }
+  // face, size, bold, italic, underline, strikeout
+  std::wstring fields[6];
+  size_t count = 0;
+  for (size_t start = 0; count < 6; ++count) {
+    const size_t comma = fontText.find(L',', start);
+    fields[count] = fontText.substr(start, comma == std::wstring::npos ? comma : comma - start);
+    if (comma == std::wstring::npos) {
+      ++count;
+      break;
+    }
+    start = comma + 1;
+  }
+  auto number = [&](int i) { return static_cast<int>(std::wcstol(fields[i].c_str(), nullptr, 10)); };
+  int size = number(1);
+  if (size == 0) size = 9;
+
+  static const auto [logX, logY] = [] {
+    WindowDc screen = WindowDc::Client(nullptr);
+    return std::pair{::GetDeviceCaps(screen.get(), LOGPIXELSX),
+                     ::GetDeviceCaps(screen.get(), LOGPIXELSY)};
+  }();
+  LOGFONTW font{};
+  font.lfHeight = logY > 0 ? -::MulDiv(size * logX / logY, logY, 72) : -size;
+  font.lfWeight = number(2) ? FW_BOLD : FW_NORMAL;
+  font.lfItalic = number(3) != 0;
+  font.lfUnderline = number(4) != 0;
+  font.lfStrikeOut = number(5) != 0;
+  font.lfCharSet = DEFAULT_CHARSET;
+  font.lfOutPrecision = OUT_TT_PRECIS;
+  font.lfQuality = size < 24 ? DEFAULT_QUALITY : ANTIALIASED_QUALITY;
+  const std::wstring face = fields[0].empty() ? std::wstring(L"SimSun") : fields[0];
+  CopyText(font.lfFaceName, LF_FACESIZE, face.c_str());
+  GdiFont created(::CreateFontIndirectW(&font));
+  if (!created) return nullptr;
+  HFONT result = created.get();
+  gFontCache.emplace_back(fontText, std::move(created));
+  return result;
+}
+
+int ScaleToDesign(int devicePixels) {
+  return static_cast<int>(std::floor(devicePixels / ScreenScale()));
+}
+
+int ScaleFromDesign(int designUnits) {
+  return static_cast<int>(std::floor(designUnits * ScreenScale()));
+}
+
+ControlData* FindWindowlessControl(const WindowlessHandle& handle) {
+  for (ControlData* record = GetControlData(handle.form); record;
+       record = record->nextWindowless.get()) {
+    if (record->controlId == handle.id) return record;
+  }
+  return nullptr;
+}
+
+namespace {
+
+// A control lies inside a frame when the frame is larger and more than 80 % of the control's
+// area is inside it.
+bool InsideFrame(const RECT& frame, const RECT& control) {
+  auto area = [](const RECT& r) {
+    return static_cast<double>(r.right - r.left) * static_cast<double>(r.bottom - r.top);
+  };
+  const double controlArea = area(control);
+  RECT common{};
+  if (controlArea <= 0.0 || !::IntersectRect(&common, &frame, &control)) return false;
+  return area(frame) / controlArea > 1.0 && area(common) / controlArea > 0.8;
+}
+
+RECT DesignRect(const ControlData& record) {
+  return {record.left, record.top, record.left + record.width, record.top + record.height};
+}
+
+}  // namespace
+
+void CollectFrameChildren(WindowlessHandle& frame) {
+  if (!frame.windowedChildren.empty()) return;
+  const ControlData* frameRecord = FindWindowlessControl(frame);
+  if (!frameRecord) return;
+  frame.windowlessChildren.clear();
+  const RECT frameRect = DesignRect(*frameRecord);
+
+  for (const ControlData* record = GetControlData(frame.form); record;
+       record = record->nextWindowless.get()) {
+    if (record->controlId > 0 && record->controlId != frame.id &&
+        InsideFrame(frameRect, DesignRect(*record))) {
+      frame.windowlessChildren.push_back(record->controlId);
+    }
+  }
+  const double scale = ScreenScale();
+  for (HWND child = ::FindWindowExW(frame.form, nullptr, nullptr, nullptr); child;
+       child = ::FindWindowExW(frame.form, child, nullptr, nullptr)) {
+    const ControlData* record = GetControlData(child);
+    if (!record || record->controlId <= 0) continue;  // 0 would end the list early
+    RECT rect{};
+    ::GetWindowRect(child, &rect);
+    ::MapWindowPoints(nullptr, frame.form, reinterpret_cast<POINT*>(&rect), 2);
+    const RECT design{RoundHalfEven(rect.left / scale), RoundHalfEven(rect.top / scale),
+                      RoundHalfEven(rect.right / scale), RoundHalfEven(rect.bottom / scale)};
+    if (InsideFrame(frameRect, design)) frame.windowedChildren.push_back(record->controlId);
+  }
+}
+
+}  // namespace zv

@@ -1,0 +1,583 @@
+// Property operations on windowed controls, windowless controls and forms, colour codes, the
+// delayed repaint, anchors, and the standard message handling of forms.
+#include "ui/properties.h"
+
+#include <commctrl.h>
+#include <richedit.h>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+namespace zv {
+
+namespace {
+
+uint32_t SwapRedBlue(uint32_t value) {
+  return (value & 0xFF00FF00u) | ((value >> 16) & 0xFFu) | ((value & 0xFFu) << 16);
+}
+
+bool IsSystemCode(uint32_t code) { return (code & 0xFFFFFFu) == kSystemColorMark; }
+
+bool Exists(HWND window) { return window && ::IsWindow(window); }
+
+bool ClassIs(HWND window, const wchar_t* name) {
+  wchar_t className[260];
+  return ::GetClassNameW(window, className, 260) > 0 && ::lstrcmpiW(className, name) == 0;
+}
+
+void Repaint(HWND window) {
+  ::InvalidateRect(window, nullptr, TRUE);
+  ::UpdateWindow(window);
+}
+
+// Keeps the brush when it already has the colour, otherwise replaces (and deletes) it.
+void ReplaceBrush(GdiBrush& brush, COLORREF color) {
+  LOGBRUSH current{};
+  if (brush && ::GetObjectW(brush.get(), sizeof(current), &current) == sizeof(current) &&
+      current.lbStyle == BS_SOLID && current.lbColor == color) {
+    return;
+  }
+  brush.reset(::CreateSolidBrush(color));
+}
+
+}  // namespace
+
+// ---- Colours ----
+
+COLORREF ResolveColor(uint32_t code, COLORREF fallback) {
+  if (!IsSystemCode(code)) return code & 0xFFFFFFu;
+  const uint32_t index = code >> 24;
+  if (index == 25) return fallback;
+  if (index >= 31) return kSystemColorMark;
+  return ::GetSysColor(static_cast<int>(index));
+}
+
+uint32_t ResolveColorArgb(uint32_t code, uint32_t fallback) {
+  if (!IsSystemCode(code) || (code >> 24) >= 31) return SwapRedBlue(code);
+  const uint32_t index = code >> 24;
+  if (index == 25) return fallback;
+  return SwapRedBlue(0xFF000000u | ::GetSysColor(static_cast<int>(index)));
+}
+
+// ---- Windowed controls ----
+
+bool SetText(const ControlHandle& c, const std::wstring& text) {
+  if (!Exists(c.window)) return false;
+  return ::SendMessageW(c.window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())) > 0;
+}
+
+std::wstring GetText(const ControlHandle& c) {
+  if (!Exists(c.window)) return {};
+  const LRESULT length = ::SendMessageW(c.window, WM_GETTEXTLENGTH, 0, 0);
+  if (length <= 0) return {};
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  const LRESULT copied = ::SendMessageW(c.window, WM_GETTEXT, text.size(),
+                                        reinterpret_cast<LPARAM>(text.data()));
+  // The text may have shrunk between the two messages (another thread): keep what was copied.
+  text.resize(copied > 0 && copied < length + 1 ? static_cast<size_t>(copied) : 0);
+  return text;
+}
+
+void SetCheck(const ControlHandle& c, bool checked) {
+  if (Exists(c.window)) ::SendMessageW(c.window, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+bool GetCheck(const ControlHandle& c) {
+  return Exists(c.window) && ::SendMessageW(c.window, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void SetEnabled(const ControlHandle& c, bool enabled) {
+  if (!Exists(c.window)) return;
+  ::EnableWindow(c.window, enabled);
+  Repaint(c.window);
+}
+
+void SetVisible(const ControlHandle& c, bool visible) {
+  if (Exists(c.window)) ::ShowWindow(c.window, visible ? SW_SHOW : SW_HIDE);
+}
+
+void SetFocus(const ControlHandle& c) {
+  if (Exists(c.window)) ::SetFocus(c.window);
+}
+
+void SetForeColor(const ControlHandle& c, COLORREF color) {
+  if (!Exists(c.window)) return;
+  if (ControlData* record = GetControlData(c.window)) record->foreColor = color;
+  // Controls that draw their own colours are told directly; the others ask through the colour
+  // messages their form answers.
+  const COLORREF resolved = ResolveColor(color, CLR_DEFAULT);
+  if (ClassIs(c.window, WC_TREEVIEWW)) {
+    ::SendMessageW(c.window, TVM_SETTEXTCOLOR, 0, resolved);
+  } else if (ClassIs(c.window, WC_LISTVIEWW)) {
+    ::SendMessageW(c.window, LVM_SETTEXTCOLOR, 0, resolved);
+  }
+  Repaint(c.window);
+}
+
+void SetBackColor(const ControlHandle& c, COLORREF color) {
+  if (!Exists(c.window)) return;
+  if (ControlData* record = GetControlData(c.window)) record->backColor = color;
+  const COLORREF resolved = ResolveColor(color, CLR_DEFAULT);
+  if (ClassIs(c.window, WC_TREEVIEWW)) {
+    ::SendMessageW(c.window, TVM_SETBKCOLOR, 0, resolved);
+  } else if (ClassIs(c.window, WC_LISTVIEWW)) {
+    ::SendMessageW(c.window, LVM_SETBKCOLOR, 0, resolved);
+  } else if (ClassIs(c.window, L"RichEdit50W") || ClassIs(c.window, L"RICHEDIT")) {
+    ::SendMessageW(c.window, EM_SETBKGNDCOLOR, 0, resolved);
+  }
+  Repaint(c.window);
+}
+
+void SetFont(const ControlHandle& c, const std::wstring& fontText) {
+  if (!Exists(c.window)) return;
+  if (ControlData* record = GetControlData(c.window)) record->fontText = fontText;
+  // WM_SETFONT resets these in the standard controls: keep them.
+  enum { kNothing, kMargins, kListItem, kComboItem } kept = kNothing;
+  LRESULT value = 0;
+  if (ClassIs(c.window, L"Edit")) {
+    kept = kMargins;
+    value = ::SendMessageW(c.window, EM_GETMARGINS, 0, 0);
+  } else if (ClassIs(c.window, L"ListBox")) {
+    kept = kListItem;
+    value = ::SendMessageW(c.window, LB_GETITEMHEIGHT, 0, 0);
+  } else if (ClassIs(c.window, L"ComboBox")) {
+    kept = kComboItem;
+    value = ::SendMessageW(c.window, CB_GETITEMHEIGHT, 0, 0);
+  }
+  ::SendMessageW(c.window, WM_SETFONT, reinterpret_cast<WPARAM>(CreateFontFromText(fontText)), TRUE);
+  if (kept == kMargins) {
+    ::SendMessageW(c.window, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, value);
+  } else if (kept == kListItem) {
+    ::SendMessageW(c.window, LB_SETITEMHEIGHT, 0, MAKELPARAM(value, 0));
+  } else if (kept == kComboItem) {
+    ::SendMessageW(c.window, CB_SETITEMHEIGHT, 0, value);
+  }
+}
+
+void SetProgressPos(const ControlHandle& c, int position) {
+  if (Exists(c.window)) ::SendMessageW(c.window, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+void SetProgressMax(const ControlHandle& c, int maximum) {
+  if (!Exists(c.window)) return;
+  const int minimum = static_cast<int>(::SendMessageW(c.window, PBM_GETRANGE, TRUE, 0));
+  ::SendMessageW(c.window, PBM_SETRANGE32, static_cast<WPARAM>(minimum), maximum);
+}
+
+void SetProgressMin(const ControlHandle& c, int minimum) {
+  if (!Exists(c.window)) return;
+  const int maximum = static_cast<int>(::SendMessageW(c.window, PBM_GETRANGE, FALSE, 0));
+  ::SendMessageW(c.window, PBM_SETRANGE32, static_cast<WPARAM>(minimum), maximum);
+}
+
+// ---- Windowless controls ----
+
+namespace {
+
+// Applies change to the control's record; then schedules the form's repaint when asked to.
+template <typename Change>
+void ChangeWindowless(const WindowlessHandle& c, bool repaint, Change change) {
+  ControlData* record = FindWindowlessControl(c);
+  if (!record) return;
+  change(*record);
+  if (repaint) ScheduleRepaint(c.form);
+}
+
+void SetBit(uint32_t& flags, uint32_t bit, bool on) { flags = on ? flags | bit : flags & ~bit; }
+
+}  // namespace
+
+void SetWindowlessCaption(const WindowlessHandle& c, const std::wstring& caption) {
+  ChangeWindowless(c, true, [&](ControlData& r) { r.caption = caption; });
+}
+
+void SetWindowlessVisible(const WindowlessHandle& c, bool visible) {
+  ChangeWindowless(c, true, [&](ControlData& r) { SetBit(r.flags, kFlagVisible, visible); });
+}
+
+void SetFrameVisible(const WindowlessHandle& frame, bool visible) {
+  ChangeWindowless(frame, true, [&](ControlData& r) {
+    SetBit(r.flags, kFlagVisible, visible);
+    if (!(r.flags & kFlagContainer)) return;
+    for (int32_t id : frame.windowlessChildren) {
+      if (id == 0) break;
+      for (ControlData* child = GetControlData(frame.form); child;
+           child = child->nextWindowless.get()) {
+        if (child->controlId == id) SetBit(child->flags, kFlagVisible, visible);
+      }
+    }
+    for (int32_t id : frame.windowedChildren) {
+      if (id == 0) break;
+      HWND child = ::GetDlgItem(frame.form, id);
+      if (::IsWindow(child)) ::ShowWindow(child, visible ? SW_SHOWNOACTIVATE : SW_HIDE);
+    }
+  });
+}
+
+void SetWindowlessForeColor(const WindowlessHandle& c, uint32_t argb) {
+  ChangeWindowless(c, true, [&](ControlData& r) { r.foreColor = SwapRedBlue(argb); });
+}
+
+void SetWindowlessBackColor(const WindowlessHandle& c, uint32_t argb) {
+  ChangeWindowless(c, true, [&](ControlData& r) { r.backColor = SwapRedBlue(argb); });
+}
+
+void SetWindowlessFont(const WindowlessHandle& c, const std::wstring& fontText) {
+  ChangeWindowless(c, true, [&](ControlData& r) { r.fontText = fontText; });
+}
+
+void SetWindowlessTextAngle(const WindowlessHandle& c, float degrees) {
+  ChangeWindowless(c, true, [&](ControlData& r) { r.kindValues[0] = RoundHalfEven(degrees * 10.0); });
+}
+
+void SetWindowlessCharWidth(const WindowlessHandle& c, int width) {
+  ChangeWindowless(c, true, [&](ControlData& r) { r.kindValues[1] = width; });
+}
+
+void SetContainer(const WindowlessHandle& c, bool container) {
+  ChangeWindowless(c, false, [&](ControlData& r) { SetBit(r.flags, kFlagContainer, container); });
+}
+
+void ScheduleRepaint(HWND form) {
+  if (!Exists(form)) return;
+  // Restarting the timer on every change makes a burst of changes cost one repaint.
+  ::KillTimer(form, kRepaintTimerId);
+  ::SetTimer(form, kRepaintTimerId, kRepaintDelayMs, nullptr);
+}
+
+// ---- Forms ----
+
+void SetWindowText(HWND form, const std::wstring& text) {
+  if (Exists(form)) ::SendMessageW(form, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void ShowForm(HWND form, bool visible) {
+  if (!Exists(form)) return;
+  int command = SW_HIDE;
+  if (visible) {
+    command = (::GetWindowLongW(form, GWL_EXSTYLE) & WS_EX_NOACTIVATE) ? SW_SHOWNOACTIVATE : SW_SHOW;
+  }
+  ::ShowWindow(form, command);
+}
+
+void Refresh(HWND form) {
+  if (Exists(form)) Repaint(form);
+}
+
+void PostClose(HWND form) {
+  if (Exists(form)) ::PostMessageW(form, WM_CLOSE, 0, 0);
+}
+
+bool ActivateExisting(HWND form) {
+  if (!Exists(form)) return false;
+  ::OpenIcon(form);
+  FLASHWINFO flash{sizeof(FLASHWINFO), form, FLASHW_ALL, 5, 100};
+  return ::FlashWindowEx(&flash) != FALSE;
+}
+
+void SetMousePointer(HWND form, int kind) {
+  static const wchar_t* const kCursors[] = {
+      IDC_APPSTARTING, IDC_ARROW,    IDC_CROSS,  IDC_HELP,     IDC_IBEAM,
+      IDC_NO,          IDC_SIZEALL,  IDC_SIZENESW, IDC_SIZENS, IDC_SIZENWSE,
+      IDC_SIZEWE,      IDC_UPARROW,  IDC_WAIT,   IDC_HAND};
+  ControlData* record = Exists(form) ? GetControlData(form) : nullptr;
+  if (!record) return;
+  record->mousePointer = kind;
+  HCURSOR cursor = nullptr;
+  if (kind >= 1 && kind <= 14) {
+    // A private copy of the shared system cursor, so that the record can destroy it.
+    cursor = ::CopyIcon(::LoadCursorW(nullptr, kCursors[kind - 1]));
+  }
+  record->cursor.reset(cursor);
+}
+
+void SetFormBackColor(HWND form, COLORREF color) {
+  if (!Exists(form)) return;
+  if (ControlData* record = GetControlData(form)) record->backColor = color;
+  HWND window = form;
+  if (FormWindow* formWindow = GetFormWindow(form)) window = formWindow->window;
+  // A colour code is accepted too: the system colour it names, button face for "default".
+  HBRUSH brush = ::CreateSolidBrush(ResolveColor(color, ::GetSysColor(COLOR_BTNFACE)));
+  auto previous = reinterpret_cast<HGDIOBJ>(
+      ::SetClassLongPtrW(window, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(brush)));
+  // The class owns its brush; the one replaced here is deleted unless it is a system colour
+  // index (COLOR_BTNFACE + 1 at registration) rather than a real brush.
+  if (previous && ::GetObjectType(previous) == OBJ_BRUSH) ::DeleteObject(previous);
+  Repaint(window);
+}
+
+void SetTransparentColor(HWND form, COLORREF key) {
+  ControlData* record = Exists(form) ? GetControlData(form) : nullptr;
+  if (!record) return;
+  record->transparentKey = key;
+  const LONG exStyle = ::GetWindowLongW(form, GWL_EXSTYLE);
+  if (record->transparency == 0 && key == kNoColor && !(exStyle & WS_EX_TRANSPARENT)) {
+    ::SetWindowLongW(form, GWL_EXSTYLE, exStyle & ~WS_EX_LAYERED);
+    return;
+  }
+  ::SetWindowLongW(form, GWL_EXSTYLE, exStyle | WS_EX_LAYERED);
+  const auto alpha = static_cast<BYTE>(RoundHalfEven((100 - record->transparency) * 2.55));
+  if (key == kNoColor) {
+    if (record->transparency > 0) ::SetLayeredWindowAttributes(form, 0, alpha, LWA_ALPHA);
+  } else if (record->transparency == 0) {
+    ::SetLayeredWindowAttributes(form, key, 0, LWA_COLORKEY);
+  } else {
+    ::SetLayeredWindowAttributes(form, key, alpha, LWA_COLORKEY | LWA_ALPHA);
+  }
+}
+
+void SetClassStyle(HWND form, DWORD classStyle) {
+  if (Exists(form)) ::SetClassLongPtrW(form, GCL_STYLE, static_cast<LONG_PTR>(classStyle));
+}
+
+void SetFormIcon(HWND form, HICON icon, bool large) {
+  if (Exists(form)) {
+    ::SendMessageW(form, WM_SETICON, large ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+  }
+}
+
+void CenterWindow(FormWindow& form, HWND window, HWND reference) {
+  if (!window) window = form.window;
+  if (!Exists(window)) return;
+  RECT rect{};
+  ::GetWindowRect(window, &rect);
+  const int width = rect.right - rect.left;
+  const int height = rect.bottom - rect.top;
+  RECT work{};
+  if (!::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0)) {
+    work = {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+  }
+  RECT ref = work;
+  if (Exists(reference)) ::GetWindowRect(reference, &ref);
+  POINT at{ref.left + (ref.right - ref.left - width) / 2, ref.top + (ref.bottom - ref.top - height) / 2};
+  if (at.x < work.left) {
+    at.x = work.left;
+  } else if (at.x + width > work.right) {
+    at.x = work.right - width;
+  }
+  if (at.y < work.top) {
+    at.y = work.top;
+  } else if (at.y + height > work.bottom) {
+    at.y = work.bottom - height;
+  }
+  if (::GetWindowLongW(window, GWL_STYLE) & WS_CHILD) {
+    // A child is placed in its parent's client coordinates (the reference is normally the
+    // parent; when it is not, the parent is still what SetWindowPos measures from).
+    ::ScreenToClient(::GetParent(window), &at);
+  }
+  ::SetWindowPos(window, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// ---- Anchors ----
+
+namespace {
+
+// New design rectangle of an anchored control for a form of W x H design units; w, h are the
+// control's current size.
+void ApplyAnchor(ControlData& r, int W, int H, int w, int h) {
+  if (r.firstFormWidth == 0 && r.firstFormHeight == 0) {
+    r.firstFormWidth = W;
+    r.firstFormHeight = H;
+    r.firstWidth = w;
+    r.firstHeight = h;
+    r.firstLeft = r.left;
+    r.firstTop = r.top;
+  }
+  const int x = r.left;
+  const int y = r.top;
+  const int stretchedWidth = std::max(0, W - x - r.rightMargin);
+  const int stretchedHeight = std::max(0, H - y - r.bottomMargin);
+  const int right = W - w - r.rightMargin;
+  const int bottom = H - r.bottomMargin - h;
+  const int centreX = W / 2 + r.centerOffsetX;
+  const int centreY = H / 2 + r.centerOffsetY;
+  int left = x, top = y, width = w, height = h;
+  switch (r.anchorMode) {
+    case 1: width = stretchedWidth; break;
+    case 2: left = right; break;
+    case 3: left = centreX; break;
+    case 4: height = stretchedHeight; break;
+    case 5: width = stretchedWidth; height = stretchedHeight; break;
+    case 6: left = right; height = stretchedHeight; break;
+    case 7: top = bottom; break;
+    case 8: top = bottom; width = stretchedWidth; break;
+    case 9: left = right; top = bottom; break;
+    case 10: left = centreX; top = bottom; break;
+    case 11: top = centreY; break;
+    case 12: left = right; top = centreY; break;
+    case 13: left = centreX; top = centreY; break;
+    case 14: {
+      // Proportional to the first-seen form size; an axis first seen empty stays as it was.
+      if (r.firstFormWidth > 0) {
+        const double sx = static_cast<double>(W) / r.firstFormWidth;
+        left = RoundHalfEven(r.firstLeft * sx);
+        width = RoundHalfEven(r.firstWidth * sx);
+      }
+      if (r.firstFormHeight > 0) {
+        const double sy = static_cast<double>(H) / r.firstFormHeight;
+        top = RoundHalfEven(r.firstTop * sy);
+        height = RoundHalfEven(r.firstHeight * sy);
+      }
+      break;
+    }
+    default: break;
+  }
+  r.left = left;
+  r.top = top;
+  r.width = width;
+  r.height = height;
+}
+
+struct Move {
+  HWND window;
+  RECT design;
+};
+
+void AnchorWindow(HWND window, ControlData& record, int W, int H, std::vector<Move>& moves) {
+  RECT outer{};
+  ::GetWindowRect(window, &outer);
+  ApplyAnchor(record, W, H, ScaleToDesign(outer.right - outer.left),
+              ScaleToDesign(outer.bottom - outer.top));
+  moves.push_back({window, {record.left, record.top, record.width, record.height}});
+}
+
+}  // namespace
+
+void LayoutAnchors(HWND form) {
+  if (!Exists(form)) return;
+  RECT client{};
+  ::GetClientRect(form, &client);
+  const int W = ScaleToDesign(client.right - client.left);
+  const int H = ScaleToDesign(client.bottom - client.top);
+  std::vector<Move> moves;
+  for (HWND child = ::FindWindowExW(form, nullptr, nullptr, nullptr); child;
+       child = ::FindWindowExW(form, child, nullptr, nullptr)) {
+    ControlData* record = GetControlData(child);
+    if (record && record->anchorMode > 0) AnchorWindow(child, *record, W, H, moves);
+  }
+  // The windowless records (the form's own record heads the chain and is not one of them).
+  const ControlData* formRecord = GetControlData(form);
+  for (ControlData* record = formRecord ? formRecord->nextWindowless.get() : nullptr; record;
+       record = record->nextWindowless.get()) {
+    if (record->anchorMode <= 0) continue;
+    if (Exists(record->focusOrAttached)) {
+      AnchorWindow(record->focusOrAttached, *record, W, H, moves);
+    } else {
+      ApplyAnchor(*record, W, H, record->width, record->height);
+    }
+  }
+  if (moves.empty()) return;
+  // All moves at once; should the batch fail, the windows are moved one by one.
+  const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+  HDWP batch = ::BeginDeferWindowPos(static_cast<int>(moves.size()));
+  for (const Move& m : moves) {
+    if (!batch) break;
+    batch = ::DeferWindowPos(batch, m.window, nullptr, ScaleFromDesign(m.design.left),
+                             ScaleFromDesign(m.design.top), ScaleFromDesign(m.design.right),
+                             ScaleFromDesign(m.design.bottom), flags);
+  }
+  if (batch) {
+    ::EndDeferWindowPos(batch);
+    return;
+  }
+  for (const Move& m : moves) {
+    ::SetWindowPos(m.window, nullptr, ScaleFromDesign(m.design.left), ScaleFromDesign(m.design.top),
+                   ScaleFromDesign(m.design.right), ScaleFromDesign(m.design.bottom), flags);
+  }
+}
+
+// ---- Standard form message handling ----
+
+bool HandleColorMessage(HWND form, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  if (message != WM_CTLCOLOREDIT && message != WM_CTLCOLORLISTBOX && message != WM_CTLCOLORBTN &&
+      message != WM_CTLCOLORSTATIC) {
+    return false;
+  }
+  ControlData* record = GetControlData(reinterpret_cast<HWND>(lParam));
+  if (!record) return false;
+  const auto dc = reinterpret_cast<HDC>(wParam);
+  COLORREF back = ResolveColor(record->backColor, kNoColor);
+  if (back == kNoColor) {
+    const ControlData* formRecord = GetControlData(form);
+    if (!formRecord) return false;
+    back = ResolveColor(formRecord->backColor, kNoColor);
+    if (back == kNoColor) back = ::GetSysColor(COLOR_BTNFACE);
+  }
+  const COLORREF fore = ResolveColor(record->foreColor, kNoColor);
+  if (fore != kNoColor) ::SetTextColor(dc, fore);
+  ::SetBkColor(dc, back);
+  ReplaceBrush(record->backBrush, back);
+  *result = reinterpret_cast<LRESULT>(record->backBrush.get());
+  return true;
+}
+
+void HandleSysColorChange(HWND form) {
+  if (!Exists(form)) return;
+  ControlData* formRecord = GetControlData(form);
+  COLORREF formColor = formRecord ? ResolveColor(formRecord->backColor, kNoColor) : kNoColor;
+  if (formColor == kNoColor) formColor = ::GetSysColor(COLOR_BTNFACE);
+  if (formRecord) ReplaceBrush(formRecord->backBrush, formColor);
+  for (HWND child = ::FindWindowExW(form, nullptr, nullptr, nullptr); child;
+       child = ::FindWindowExW(form, child, nullptr, nullptr)) {
+    ControlData* record = GetControlData(child);
+    if (record) ReplaceBrush(record->backBrush, ResolveColor(record->backColor, formColor));
+  }
+}
+
+bool HandleSetCursor(HWND, WPARAM wParam, LPARAM lParam) {
+  if (LOWORD(lParam) != HTCLIENT) return false;
+  const ControlData* record = GetControlData(reinterpret_cast<HWND>(wParam));
+  if (!record || !record->cursor) return false;
+  ::SetCursor(record->cursor.get());
+  return true;
+}
+
+bool HandleRepaintTimer(HWND form, WPARAM timerId) {
+  if (timerId != kRepaintTimerId) return false;
+  ::KillTimer(form, kRepaintTimerId);
+  Repaint(form);
+  return true;
+}
+
+void HandleSize(HWND form, WPARAM sizeType) {
+  if (sizeType != SIZE_MINIMIZED) LayoutAnchors(form);
+}
+
+bool HandleStandardFormMessage(HWND form, UINT message, WPARAM wParam, LPARAM lParam,
+                               LRESULT* result) {
+  switch (message) {
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORSTATIC:
+      return HandleColorMessage(form, message, wParam, lParam, result);
+    case WM_SYSCOLORCHANGE:
+    case WM_THEMECHANGED:
+      HandleSysColorChange(form);
+      return false;
+    case WM_SETCURSOR:
+      if (!HandleSetCursor(form, wParam, lParam)) return false;
+      *result = TRUE;
+      return true;
+    case WM_TIMER:
+      HandleRepaintTimer(form, wParam);
+      return false;
+    case WM_SIZE:
+      HandleSize(form, wParam);
+      return false;
+    default:
+      return false;
+  }
+}
+
+void HandleFormDestroy(HWND form) {
+  if (FormWindow* formWindow = GetFormWindow(form)) {
+    ::SetWindowLongPtrW(form, 0, 0);
+    delete formWindow;
+  }
+  // Out of reach first, then freed: the record, and with it the chain of windowless records.
+  DetachControlData(form);
+}
+
+}  // namespace zv
