@@ -1,0 +1,305 @@
+#include "tools/zvpack/build.h"
+
+#include <array>
+#include <thread>
+
+#include "tools/zvpack/compress.h"
+#include "tools/zvpack/errors.h"
+#include "tools/zvpack/filetime.h"
+#include "tools/zvpack/names.h"
+#include "tools/zvpack/platform.h"
+#include "tools/zvpack/progress.h"
+#include "tools/zvpack/tree.h"
+
+namespace zv::pack {
+namespace {
+
+constexpr std::size_t kWriteBufferSize = std::size_t{1} << 20;
+
+// The output file with a write buffer: the package arrives in many small pieces.
+class BufferedOutput {
+ public:
+  explicit BufferedOutput(std::string path) : path_(std::move(path)) {}
+
+  void Create() {
+    std::string reason;
+    if (!file_.Create(path_, &reason)) Refuse(path_, "cannot create: " + reason);
+  }
+  bool Put(ByteView bytes) {
+    if (buffer_.size() + bytes.size() > kWriteBufferSize && !Flush()) return false;
+    if (bytes.size() >= kWriteBufferSize) return file_.Write(bytes, &reason_);
+    buffer_.append(bytes);
+    return true;
+  }
+  bool Flush() {
+    const bool written = file_.Write(buffer_, &reason_);
+    buffer_.clear();
+    return written;
+  }
+  void Close() {
+    if (!Flush() || !file_.Close(&reason_)) Fail();
+  }
+  [[noreturn]] void Fail() { Refuse(path_, "cannot write: " + reason_); }
+
+ private:
+  std::string path_;
+  OutputFile file_;
+  Bytes buffer_;
+  std::string reason_;
+};
+
+// Removes the partly written output unless the build got through.
+class PartialFile {
+ public:
+  explicit PartialFile(std::string path) : path_(std::move(path)) {}
+  ~PartialFile() {
+    if (!kept_) RemoveFile(path_);
+  }
+  PartialFile(const PartialFile&) = delete;
+  PartialFile& operator=(const PartialFile&) = delete;
+  void Keep() { kept_ = true; }
+
+ private:
+  std::string path_;
+  bool kept_ = false;
+};
+
+// The command-line option that sets an information key, for messages.
+std::string OptionOfKey(ByteView key) {
+  struct Pair {
+    const InfoKey* key;
+    const char* option;
+  };
+  static const std::array<Pair, 6> kPairs{{{&kKeyNumber, "--id"},
+                                           {&kKeyName, "--name"},
+                                           {&kKeyProgramFile, "--program"},
+                                           {&kKeyDate, "--date"},
+                                           {&kKeyVersion, "--version"},
+                                           {&kKeyDescription, "--description"}}};
+  for (const Pair& pair : kPairs) {
+    if (pair.key->Utf8 == key) return pair.option;
+  }
+  return std::string(key);
+}
+
+ByteView ValueOfKey(const InfoFields& fields, ByteView key) {
+  if (key == kKeyName.Utf8) return fields.Name;
+  if (key == kKeyProgramFile.Utf8) return fields.ProgramFile;
+  if (key == kKeyDate.Utf8) return fields.Date;
+  if (key == kKeyVersion.Utf8) return fields.Version;
+  if (key == kKeyDescription.Utf8) return fields.Description;
+  return {};
+}
+
+void CheckInfo(const InfoFields& fields) {
+  for (const InfoIssue& issue : CheckInfoFields(fields)) {
+    const std::string option = OptionOfKey(issue.Key);
+    switch (issue.Kind) {
+      case InfoIssueKind::LineBreak:
+        Refuse(option, "the text holds a line break; the information block keeps one line per key");
+      case InfoIssueKind::BadUtf8:
+        Refuse(option, "the text is not valid UTF-8");
+      case InfoIssueKind::TooLong: {
+        const std::size_t length = Utf16Length(issue.Key) + Utf16Length(ValueOfKey(fields, issue.Key));
+        Refuse(option, "the information line \"" + std::string(issue.Key) + "...\" is " +
+                           std::to_string(length) + " characters long; the installer reads only " +
+                           std::to_string(kInfoLineLimit) + " (key and value together)");
+      }
+    }
+  }
+}
+
+Bytes ReadStub(const std::string& requested) {
+  const std::string path = requested.empty() ? FindDefaultStub() : requested;
+  if (path.empty()) {
+    Refuse("zvsetup.exe", "no installer stub next to zvpack or in build/win32/bin; name one with --stub");
+  }
+  Bytes stub;
+  std::string reason;
+  if (Inspect(path).kind == NodeKind::kFolder) Refuse(path, "is a folder, not an installer stub");
+  if (!ReadWholeFileAt(path, &stub, &reason)) Refuse(path, "cannot read the stub: " + reason);
+  if (stub.empty()) Refuse(path, "the stub is empty");
+  if (FindMarker(stub)) {
+    Refuse(path, "the stub already contains the package marker (is it an installer already?); "
+                 "the installer would find that copy instead of the package");
+  }
+  return stub;
+}
+
+// The tree's file that --program names: exactly, or else the one file that matches without
+// regard to case (as Windows would find it).
+std::string ResolveProgram(const std::string& typed, const SourceTree& tree, const std::string& root) {
+  const std::string path = NormalisePackagePath(typed);
+  if (std::string problem = PackagePathProblem(path); !problem.empty()) {
+    Refuse("--program " + typed, problem);
+  }
+  const TreeEntry* found = nullptr;
+  for (const TreeEntry& entry : tree.entries) {
+    if (entry.path == path) {
+      found = &entry;
+      break;
+    }
+  }
+  if (!found) {
+    const std::string folded = FoldCase(path);
+    for (const TreeEntry& entry : tree.entries) {
+      if (FoldCase(entry.path) == folded) found = &entry;
+    }
+  }
+  if (!found) Refuse("--program " + typed, "is not a file of the tree " + root);
+  if (found->folder) Refuse("--program " + typed, "is a folder of the tree, not a file");
+  return found->path;
+}
+
+void CheckOutputPlace(const std::string& output, const std::string& source) {
+  if (output.empty()) Refuse("-o", "no output file given");
+  if (Inspect(output).kind == NodeKind::kFolder) Refuse(output, "is a folder");
+  std::string root = AbsolutePath(source);
+  const std::string target = AbsolutePath(output);
+  if (!root.empty() && root.back() != kPathSeparator) root += kPathSeparator;
+#ifdef _WIN32
+  const bool inside = FoldCase(target).starts_with(FoldCase(root));  // Windows ignores case
+#else
+  const bool inside = target.starts_with(root);
+#endif
+  if (inside) {
+    Refuse(output, "the output lies inside the source folder (it would be packed next time)");
+  }
+}
+
+std::int32_t CheckedId(std::int64_t id) {
+  if (id < INT32_MIN || id > INT32_MAX) Refuse("--id", "the number does not fit in 32 bits");
+  return static_cast<std::int32_t>(id);
+}
+
+}  // namespace
+
+EncodeOptions BuildOptions::PackEncodeOptions() {
+  EncodeOptions options;
+  options.Level = 5;
+  options.FastBytes = 64;
+  return options;
+}
+
+std::string FindDefaultStub() {
+  const std::string self = SelfExecutable();
+  const std::size_t cut = self.find_last_of("/\\");
+  const std::string folder = cut == std::string::npos ? std::string(".") : self.substr(0, cut);
+  const std::array<std::string, 3> candidates{
+      JoinPath(folder, "zvsetup.exe"),
+      JoinPath(folder, NativeRelativePath("..\\..\\win32\\bin\\zvsetup.exe")),
+      NativeRelativePath("build\\win32\\bin\\zvsetup.exe")};
+  for (const std::string& candidate : candidates) {
+    if (Inspect(candidate).kind == NodeKind::kFile) return candidate;
+  }
+  return {};
+}
+
+std::string DefaultDate() {
+  std::string epoch;
+  if (!GetEnvironment("SOURCE_DATE_EPOCH", &epoch) || epoch.empty()) return TodayLocal();
+  std::int64_t seconds = 0;
+  for (char c : epoch) {
+    if (c < '0' || c > '9' || seconds > INT64_MAX / 10 - 9) {
+      Refuse("SOURCE_DATE_EPOCH", "not a number of seconds since 1970: " + epoch);
+    }
+    seconds = seconds * 10 + (c - '0');
+  }
+  return FormatUtcDate(seconds);
+}
+
+BuildResult BuildInstaller(const BuildOptions& options) {
+  // Everything the user typed is checked before the tree is read.
+  if (options.name.empty()) Refuse("--name", "the display name is empty");
+  if (std::string problem = NameProblem(options.name); !problem.empty()) {
+    Refuse("--name " + options.name, "the name also names the installation folder and the "
+                                      "shortcut: " + problem);
+  }
+  InfoFields info;
+  info.Number = CheckedId(options.id);
+  info.Name = options.name;
+  info.ProgramFile = NormalisePackagePath(options.program);
+  info.Date = options.date ? *options.date : DefaultDate();
+  info.Version = options.version;
+  info.Description = options.description;
+  CheckInfo(info);
+  CheckOutputPlace(options.output, options.source);
+  const Bytes stub = ReadStub(options.stub);
+
+  const SourceTree tree = ScanTree(options.source);
+  info.ProgramFile = ResolveProgram(options.program, tree, options.source);
+  CheckInfo(info);
+
+  BuildResult result;
+  result.files = tree.files;
+  result.folders = tree.folders;
+  result.sourceBytes = tree.bytes;
+  result.stubBytes = stub.size();
+  result.programPath = info.ProgramFile;
+
+  std::vector<FileListEntry> entries;
+  std::vector<CompressJob> jobs;
+  entries.reserve(tree.entries.size());
+  jobs.reserve(tree.files);
+  for (const TreeEntry& item : tree.entries) {
+    FileListEntry entry;
+    entry.IsFolder = item.folder;
+    entry.PathUtf8 = item.path;
+    if (!item.folder) {
+      const StorableTime time = StorableFileTime(item.lastWrite);
+      entry.FileTime = time.Time;
+      if (time.Moved) {
+        result.adjusted.push_back({item.path, item.lastWrite, time.Time});
+        if (options.note) {
+          const auto ticks = static_cast<std::int64_t>(time.Time - item.lastWrite);
+          options.note(Describe(item.source, "last-write time stored as " +
+                                                 FormatFileTimeUtc(time.Time) + " (moved by " +
+                                                 std::to_string(ticks) + " x 100 ns from " +
+                                                 FormatFileTimeUtc(item.lastWrite) +
+                                                 ") so that the file list can hold it"));
+        }
+      }
+      jobs.push_back({item.source, item.path, item.size});
+    }
+    entries.push_back(std::move(entry));
+  }
+  if (const auto bad = FindUnstorableEntry(entries)) {
+    Refuse(tree.entries[*bad].source, "cannot be stored in a package");
+  }
+  const std::optional<Bytes> list = BuildFileList(entries);
+  const Bytes infoBlock = EncodeBlock(BuildInfoBlock(info), options.encode);
+  const Bytes listBlock = list ? EncodeBlock(*list, options.encode) : Bytes();
+  if (infoBlock.empty() || listBlock.empty()) Refuse(options.output, "cannot encode the file list");
+
+  const std::string partialPath = options.output + ".partial";
+  PartialFile partial(partialPath);
+  BufferedOutput output(partialPath);
+  output.Create();
+  if (!output.Put(stub)) output.Fail();
+  PackageWriter writer([&output](ByteView bytes) { return output.Put(bytes); });
+  if (!writer.BeginBlocks(infoBlock, listBlock, jobs.size())) output.Fail();
+
+  CompressSettings settings;
+  settings.threads = options.threads ? options.threads : std::max(1u, std::thread::hardware_concurrency());
+  settings.memoryBudget = options.memoryBudget;
+  settings.encode = options.encode;
+  if (options.progress) options.progress->Begin("packing", jobs.size(), tree.bytes);
+  const bool complete = CompressInOrder(
+      jobs, settings, [&writer](std::size_t, const Bytes& block) { return writer.AddContent(block); },
+      [&options](std::size_t files, std::uint64_t bytes) {
+        if (options.progress) options.progress->Update(files, bytes);
+      });
+  if (options.progress) options.progress->End();
+  if (!complete || !writer.Finish()) output.Fail();
+  output.Close();
+
+  result.packageBytes = writer.Written();
+  std::string reason;
+  if (!ReplaceFile(partialPath, options.output, &reason)) {
+    Refuse(options.output, "cannot put the installer in place: " + reason);
+  }
+  partial.Keep();
+  return result;
+}
+
+}  // namespace zv::pack

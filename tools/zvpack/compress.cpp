@@ -1,0 +1,221 @@
+#include "tools/zvpack/compress.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <new>
+#include <optional>
+#include <thread>
+
+#include "tools/zvpack/errors.h"
+#include "tools/zvpack/platform.h"
+
+namespace zv::pack {
+namespace {
+
+constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
+constexpr auto kProgressInterval = std::chrono::milliseconds(200);
+
+struct Slot {
+  enum class State { kWaiting, kDone, kFailed } state = State::kWaiting;
+  Bytes block;
+  std::optional<PackError> error;
+};
+
+class Pipeline {
+ public:
+  Pipeline(const std::vector<CompressJob>& jobs, const CompressSettings& settings)
+      : jobs_(jobs),
+        settings_(settings),
+        budget_(settings.memoryBudget ? settings.memoryBudget : DefaultMemoryBudget()),
+        window_(settings.reorderWindow ? settings.reorderWindow
+                                       : std::size_t{4} * std::max(1u, settings.threads)),
+        slots_(jobs.size()),
+        failLimit_(jobs.size()) {}
+
+  ~Pipeline() { StopAndJoin(); }
+
+  bool Run(const std::function<bool(std::size_t, const Bytes&)>& deliver,
+           const std::function<void(std::size_t, std::uint64_t)>& progress) {
+    const unsigned threads = static_cast<unsigned>(
+        std::min<std::size_t>(std::max(1u, settings_.threads), jobs_.size()));
+    for (unsigned t = 0; t < threads; ++t) workers_.emplace_back([this] { Work(); });
+
+    for (std::size_t index = 0; index < jobs_.size(); ++index) {
+      Bytes block;
+      {
+        std::unique_lock lock(mutex_);
+        while (slots_[index].state == Slot::State::kWaiting) {
+          changed_.wait_for(lock, kProgressInterval);
+          if (progress) progress(index, bytesDone_.load());
+        }
+        if (slots_[index].state == Slot::State::kFailed) {
+          const PackError error = *slots_[index].error;
+          lock.unlock();
+          StopAndJoin();
+          throw error;
+        }
+        block = std::move(slots_[index].block);
+      }
+      const bool delivered = deliver(index, block);
+      {
+        std::lock_guard lock(mutex_);
+        inFlight_ -= block.size();
+        nextWrite_ = index + 1;
+      }
+      changed_.notify_all();
+      if (!delivered) {
+        StopAndJoin();
+        return false;
+      }
+      if (progress) progress(index + 1, bytesDone_.load());
+    }
+    StopAndJoin();
+    return true;
+  }
+
+  CompressStats Stats() const { return stats_; }
+
+ private:
+  void StopAndJoin() {
+    {
+      std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& worker : workers_) {
+      if (worker.joinable()) worker.join();
+    }
+    workers_.clear();
+  }
+
+  bool Cancelled(std::size_t index) const { return stop_.load() || index >= failLimit_.load(); }
+
+  void Work() {
+    while (true) {
+      std::size_t index = 0;
+      std::uint64_t cost = 0;
+      {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] {
+          if (stop_ || nextTake_ >= failLimit_) return true;
+          if (nextTake_ >= nextWrite_ + window_) return false;
+          const std::uint64_t next = InFlightCost(jobs_[nextTake_].size, settings_.encode);
+          return nextTake_ == nextWrite_ || inFlight_ + next <= budget_;
+        });
+        if (stop_ || nextTake_ >= failLimit_) return;
+        index = nextTake_++;
+        cost = InFlightCost(jobs_[index].size, settings_.encode);
+        inFlight_ += cost;
+        stats_.peakCost = std::max(stats_.peakCost, inFlight_);
+        stats_.peakAhead = std::max(stats_.peakAhead, nextTake_ - nextWrite_);
+      }
+
+      Bytes block;
+      std::optional<PackError> error;
+      try {
+        block = Compress(index);
+      } catch (const PackError& e) {
+        error = e;
+      } catch (const std::bad_alloc&) {
+        error = PackError(kExitInput, Describe(jobs_[index].source, "out of memory"));
+      } catch (const std::exception& e) {
+        error = PackError(kExitInput, Describe(jobs_[index].source, e.what()));
+      }
+
+      {
+        std::lock_guard lock(mutex_);
+        inFlight_ -= cost;
+        Slot& slot = slots_[index];
+        if (error && !Cancelled(index)) {
+          slot.state = Slot::State::kFailed;
+          slot.error = std::move(error);
+          failLimit_ = std::min(failLimit_.load(), index + 1);
+        } else if (!error) {
+          inFlight_ += block.size();
+          slot.block = std::move(block);
+          slot.state = Slot::State::kDone;
+        }
+      }
+      changed_.notify_all();
+    }
+  }
+
+  Bytes Compress(std::size_t index) {
+    const CompressJob& job = jobs_[index];
+    Bytes data;
+    std::string reason;
+    if (!ReadWholeFileAt(job.source, &data, &reason)) Refuse(job.source, "cannot read: " + reason);
+    if (data.size() > kMaxBlockDataSize) {
+      Refuse(job.source, "the file grew larger than a package can hold while it was read");
+    }
+    if (data.empty()) return {};
+
+    std::uint64_t reported = 0;
+    EncodeOptions options = settings_.encode;
+    options.Progress = [&](std::uint64_t done) {
+      bytesDone_ += done - std::min(done, reported);
+      reported = std::max(reported, done);
+      return !Cancelled(index);
+    };
+    Bytes block = EncodeBlock(data, options);
+    bytesDone_ += data.size() - std::min<std::uint64_t>(reported, data.size());
+    if (block.empty() && !Cancelled(index)) {
+      Refuse(job.source, "cannot compress the file (out of memory)");
+    }
+    return block;
+  }
+
+  const std::vector<CompressJob>& jobs_;
+  const CompressSettings& settings_;
+  const std::uint64_t budget_;
+  const std::size_t window_;
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<Slot> slots_;
+  std::vector<std::thread> workers_;
+  std::size_t nextTake_ = 0;
+  std::size_t nextWrite_ = 0;
+  std::uint64_t inFlight_ = 0;
+  std::atomic<std::size_t> failLimit_;
+  std::atomic<bool> stop_ = false;
+  std::atomic<std::uint64_t> bytesDone_ = 0;
+  CompressStats stats_;
+};
+
+}  // namespace
+
+std::uint64_t InFlightCost(std::uint64_t size, const EncodeOptions& options) {
+  if (size == 0) return 0;
+  const std::uint64_t window = EncoderWindow(size, options.Window);
+  // Hash-chain match finders keep one link per window byte, binary trees two; both add a hash
+  // table of up to half a window of entries and an input buffer of about 1.5 windows.
+  // Unset fields follow the encoder's presets: algorithm from the level, finder from the algorithm.
+  const int algo = options.Algo >= 0 ? options.Algo : (options.Level < 5 ? 0 : 1);
+  const bool hashChain = options.BtMode >= 0 ? options.BtMode == 0 : algo == 0;
+  const std::uint64_t tables = window * (hashChain ? 15 : 23) / 2 + 2 * kMiB;
+  // The data, and the compressed copy growing beside it.
+  return size * 3 + tables;
+}
+
+std::uint64_t DefaultMemoryBudget() {
+  if constexpr (sizeof(void*) == 4) return 1152 * kMiB;
+  return 6144 * kMiB;
+}
+
+bool CompressInOrder(const std::vector<CompressJob>& jobs, const CompressSettings& settings,
+                     const std::function<bool(std::size_t, const Bytes&)>& deliver,
+                     const std::function<void(std::size_t, std::uint64_t)>& progress,
+                     CompressStats* stats) {
+  if (jobs.empty()) return true;
+  Pipeline pipeline(jobs, settings);
+  const bool finished = pipeline.Run(deliver, progress);
+  if (stats) *stats = pipeline.Stats();
+  return finished;
+}
+
+}  // namespace zv::pack

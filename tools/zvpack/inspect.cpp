@@ -1,0 +1,303 @@
+#include "tools/zvpack/inspect.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include <nlohmann/json.hpp>
+
+#include "package/writer.h"
+#include "tools/zvpack/errors.h"
+#include "tools/zvpack/filetime.h"
+#include "tools/zvpack/names.h"
+#include "tools/zvpack/progress.h"
+
+namespace zv::pack {
+namespace {
+
+constexpr std::size_t kScanChunk = std::size_t{1} << 20;
+
+// Decodes one content block; a damaged block throws, naming the file.
+Bytes DecodeContent(const InstallerSource& source, const PackageEntry& entry, Bytes& buffer,
+                    const std::string& installer) {
+  if (entry.record.BlockLength == 0) return {};
+  const ByteView block = source.Read(entry.record.BlockOffset, entry.record.BlockLength, buffer);
+  Bytes data;
+  switch (DecodeBlockChecked(block, data)) {
+    case BlockStatus::Ok:
+    case BlockStatus::Empty:
+      return data;
+    case BlockStatus::Corrupt:
+      break;
+    case BlockStatus::OutOfMemory:
+      Refuse(installer + ": " + entry.path, "out of memory decoding the file");
+  }
+  Damaged(installer + ": " + entry.path, "the stored data does not decode (damaged package)");
+}
+
+std::vector<std::pair<std::string, std::string>> InfoLines(const PackageSource& source,
+                                                           const std::string& installer) {
+  Bytes buffer;
+  RecordWalker walker(source, kFirstRecordOffset);
+  const ByteView block = walker.Next(buffer);
+  Bytes info;
+  switch (DecodeBlockChecked(block, info)) {
+    case BlockStatus::Ok:
+      break;
+    case BlockStatus::Empty:
+      Damaged(installer, "the package's information block is empty");
+    case BlockStatus::Corrupt:
+      Damaged(installer, "the package's information block does not decode");
+    case BlockStatus::OutOfMemory:
+      Refuse(installer, "out of memory decoding the information block");
+  }
+  std::vector<ByteView> lines;
+  SplitLines(info, kLineBreak, lines);
+  std::vector<std::pair<std::string, std::string>> result;
+  for (ByteView line : lines) {
+    const std::size_t equals = line.find('=');
+    if (equals == ByteView::npos) {
+      result.emplace_back(std::string(line), std::string());
+    } else {
+      result.emplace_back(std::string(line.substr(0, equals)), std::string(line.substr(equals + 1)));
+    }
+  }
+  return result;
+}
+
+std::string Plural(std::size_t count, const char* word) {
+  return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
+}
+
+std::string Totals(std::size_t files, std::size_t folders, std::uint64_t bytes) {
+  return Plural(files, "file") + ", " + Plural(folders, "folder") + ", " +
+         std::to_string(bytes) + " bytes";
+}
+
+// The destination path of an entry.
+std::string Target(const std::string& destination, const PackageEntry& entry) {
+  return JoinPath(destination, NativeRelativePath(entry.path));
+}
+
+// Everything in the destination that would stop or misdirect the extraction, found before
+// anything is written.
+void CheckDestination(const OpenPackage& package, const std::string& destination, bool force) {
+  const Node node = Inspect(destination);
+  if (node.kind == NodeKind::kMissing) return;
+  if (node.kind != NodeKind::kFolder && node.kind != NodeKind::kLink) {
+    Refuse(destination, "exists and is not a folder");
+  }
+  std::vector<DirItem> items;
+  std::string reason;
+  if (!ListFolder(destination, &items, &reason)) Refuse(destination, "cannot list: " + reason);
+  if (items.empty()) return;
+  if (!force) {
+    Refuse(destination, "the folder is not empty (--force unpacks over its contents, replacing "
+                        "the files the package lists)");
+  }
+  for (const PackageEntry& entry : package.entries) {
+    const std::string target = Target(destination, entry);
+    const NodeKind kind = Inspect(target).kind;
+    if (kind == NodeKind::kMissing) continue;
+    if (kind == NodeKind::kLink && entry.folder) {
+      Refuse(target, "is a symbolic link; zvpack does not unpack through links");
+    }
+    if (entry.folder && kind != NodeKind::kFolder) Refuse(target, "exists and is not a folder");
+    if (!entry.folder && kind != NodeKind::kFile && kind != NodeKind::kLink) {
+      Refuse(target, "exists and is not a file");
+    }
+  }
+}
+
+}  // namespace
+
+InstallerSource::InstallerSource(const std::string& path) : path_(path) {
+  std::string reason;
+  if (Inspect(path).kind == NodeKind::kFolder) Refuse(path, "is a folder, not an installer");
+  if (!file_.Open(path, &reason)) Refuse(path, "cannot open: " + reason);
+  // Search for the first marker chunk by chunk; consecutive chunks overlap by one marker
+  // length less one byte, so a marker across a chunk boundary is found too.
+  Bytes chunk;
+  for (std::uint64_t offset = 0; offset < file_.Size(); offset += kScanChunk) {
+    if (!file_.ReadAt(offset, kScanChunk + kMarkerSize - 1, &chunk)) Refuse(path, "cannot read");
+    if (const auto at = FindMarker(chunk)) {
+      start_ = offset + *at + kMarkerSize;
+      return;
+    }
+  }
+  Damaged(path, "no package found (the marker is missing: not an installer, or cut short)");
+}
+
+ByteView InstallerSource::Read(std::uint64_t offset, std::size_t length, Bytes& buffer) const {
+  if (offset >= Size()) return {};
+  length = static_cast<std::size_t>(std::min<std::uint64_t>(length, Size() - offset));
+  if (!file_.ReadAt(start_ + offset, length, &buffer)) Refuse(path_, "cannot read");
+  return buffer;
+}
+
+OpenPackage OpenInstaller(const std::string& path) {
+  OpenPackage package;
+  package.installer = path;
+  package.source = std::make_unique<InstallerSource>(path);
+  const InstallerSource& source = *package.source;
+
+  PackageContents contents = ReadContents(source);
+  switch (contents.Status) {
+    case PackageStatus::Ok:
+      break;
+    case PackageStatus::NoMagic:
+      Damaged(path, "the data after the marker is not a package (no \"zvzip\")");
+    case PackageStatus::BadFileList:
+      Damaged(path, "the package's file list is missing, does not decode or is malformed");
+    case PackageStatus::UnsafePath:
+      Damaged(path + ": " + Printable(contents.Entries[contents.BadEntry].PathUtf8),
+              "unsafe path in the file list (it could write outside the target folder)");
+  }
+  package.infoLines = InfoLines(source, path);
+  package.info = std::move(contents.Info);
+
+  for (const FileListEntry& entry : contents.Entries) {
+    if (std::string problem = PackagePathProblem(entry.PathUtf8); !problem.empty()) {
+      Damaged(path + ": " + Printable(entry.PathUtf8), "unsafe path in the file list: " + problem);
+    }
+  }
+  if (const auto bad = FindUnstorableEntry(contents.Entries)) {
+    Damaged(path + ": " + contents.Entries[*bad].PathUtf8,
+            "the entry lies in a folder that no earlier folder entry creates");
+  }
+
+  std::uint64_t offset = contents.ContentOffset;
+  Bytes buffer;
+  for (const FileListEntry& item : contents.Entries) {
+    PackageEntry entry;
+    entry.folder = item.IsFolder;
+    entry.path = item.PathUtf8;
+    entry.fileTime = item.FileTime;
+    if (entry.folder) {
+      ++package.folders;
+    } else {
+      if (offset + kRecordLengthSize > source.Size()) {
+        Damaged(path + ": " + entry.path, "the package ends before this file's record (cut short)");
+      }
+      entry.record = LocateRecord(source, offset);
+      if (entry.record.BlockLength < entry.record.StatedLength) {
+        Damaged(path + ": " + entry.path, "the file's record runs past the end of the installer "
+                                          "(cut short)");
+      }
+      const std::size_t head = std::min<std::size_t>(entry.record.BlockLength, kMaxSizeFieldBytes);
+      entry.size = StatedBlockSize(source.Read(entry.record.BlockOffset, head, buffer));
+      offset = entry.record.Next;
+      ++package.files;
+      package.bytes += entry.size;
+    }
+    package.entries.push_back(std::move(entry));
+  }
+  return package;
+}
+
+std::string FormatListing(const OpenPackage& package) {
+  std::string text;
+  for (const auto& [key, value] : package.infoLines) text += key + "=" + value + "\n";
+  text += "\nkind           size  last write (UTC)              path\n";
+  for (const PackageEntry& entry : package.entries) {
+    char line[96];
+    if (entry.folder) {
+      std::snprintf(line, sizeof line, "%-6s %11s  %-28s  ", "folder", "-", "-");
+    } else {
+      std::snprintf(line, sizeof line, "%-6s %11lu  %-28s  ", "file",
+                    static_cast<unsigned long>(entry.size), FormatFileTimeUtc(entry.fileTime).c_str());
+    }
+    text += line + entry.path + "\n";
+  }
+  text += Totals(package.files, package.folders, package.bytes) + "\n";
+  return text;
+}
+
+std::string ListingJson(const OpenPackage& package) {
+  nlohmann::ordered_json info = nlohmann::ordered_json::object();
+  for (const auto& [key, value] : package.infoLines) info[key] = value;
+  nlohmann::ordered_json entries = nlohmann::ordered_json::array();
+  for (const PackageEntry& entry : package.entries) {
+    nlohmann::ordered_json item;
+    item["kind"] = entry.folder ? "folder" : "file";
+    item["path"] = entry.path;
+    if (!entry.folder) {
+      item["size"] = entry.size;
+      item["lastWrite"] = FormatFileTimeUtc(entry.fileTime);
+      item["fileTime"] = entry.fileTime;
+    }
+    entries.push_back(std::move(item));
+  }
+  nlohmann::ordered_json document;
+  document["installer"] = package.installer;
+  document["info"] = std::move(info);
+  document["entries"] = std::move(entries);
+  document["files"] = package.files;
+  document["folders"] = package.folders;
+  document["bytes"] = package.bytes;
+  return document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
+
+ExtractResult ExtractInstaller(const std::string& installer, const std::string& destination,
+                               const ExtractOptions& options) {
+  const OpenPackage package = OpenInstaller(installer);
+  CheckDestination(package, destination, options.force);
+  std::string reason;
+  if (!CreateFolderTree(destination, &reason)) Refuse(destination, "cannot create: " + reason);
+
+  ExtractResult result;
+  if (options.progress) options.progress->Begin("unpacking", package.files, package.bytes);
+  Bytes buffer;
+  for (const PackageEntry& entry : package.entries) {
+    const std::string target = Target(destination, entry);
+    if (entry.folder) {
+      if (!CreateFolder(target, &reason)) Refuse(target, "cannot create the folder: " + reason);
+      ++result.folders;
+      continue;
+    }
+    const Bytes data = DecodeContent(*package.source, entry, buffer, installer);
+    OutputFile file;
+    if (!file.Create(target, &reason) || !file.Write(data, &reason)) {
+      Refuse(target, "cannot write: " + reason);
+    }
+    file.SetLastWrite(entry.fileTime);
+    if (!file.Close(&reason)) Refuse(target, "cannot write: " + reason);
+    ++result.files;
+    result.bytes += data.size();
+    if (options.progress) options.progress->Update(result.files, result.bytes);
+  }
+  if (options.progress) options.progress->End();
+  return result;
+}
+
+VerifyResult VerifyInstaller(const std::string& installer, ProgressLine* progress) {
+  const OpenPackage package = OpenInstaller(installer);
+  VerifyResult result;
+  result.folders = package.folders;
+  if (progress) progress->Begin("verifying", package.files, package.bytes);
+  Bytes buffer;
+  for (const PackageEntry& entry : package.entries) {
+    if (entry.folder) continue;
+    try {
+      result.bytes += DecodeContent(*package.source, entry, buffer, installer).size();
+      ++result.files;
+    } catch (const PackError& error) {
+      if (error.ExitCode() != kExitDamaged) throw;
+      result.problems.push_back(error.what());
+    }
+    if (progress) progress->Update(result.files + result.problems.size(), result.bytes);
+  }
+  if (progress) progress->End();
+
+  const auto program = std::find_if(package.entries.begin(), package.entries.end(),
+                                    [&](const PackageEntry& entry) {
+                                      return !entry.folder && Utf8ToWide(entry.path) == package.info.ProgramFile;
+                                    });
+  if (program == package.entries.end()) {
+    result.notes.push_back(Describe(installer, "the program to start (\"" +
+                                                   std::string(WideToUtf8(package.info.ProgramFile)) +
+                                                   "\") is not a file of the package"));
+  }
+  return result;
+}
+
+}  // namespace zv::pack

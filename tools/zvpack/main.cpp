@@ -1,0 +1,18 @@
+// zvpack's entry point: the arguments as UTF-8, whatever the system gives.
+#include <string>
+#include <vector>
+
+#include "tools/zvpack/cli.h"
+
+#ifdef _WIN32
+#include "tools/zvpack/wide_win.h"
+
+// Wide arguments: the ANSI ones would lose every character outside the code page.
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> args;
+  for (int i = 0; i < argc; ++i) args.push_back(zv::pack::WideToUtf8Text(argv[i]));
+  return zv::pack::RunZvpack(args);
+}
+#else
+int main(int argc, char** argv) { return zv::pack::RunZvpack(std::vector<std::string>(argv, argv + argc)); }
+#endif

@@ -1,0 +1,115 @@
+// The packer's few contacts with the operating system: walking folders, reading and writing
+// files, last-write times, and the console. Paths are UTF-8 throughout; the Windows side
+// converts them to UTF-16 and calls the wide API, so Chinese names work there as well.
+// One implementation per system: platform_posix.cpp and platform_win.cpp.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "package/format.h"
+
+namespace zv::pack {
+
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+// Appends one name (or relative path in native form) to a folder path.
+std::string JoinPath(std::string_view folder, std::string_view name);
+
+enum class NodeKind { kMissing, kFile, kFolder, kLink, kOther };
+
+// What one folder entry is. Links are reported as links, never followed.
+struct Node {
+  NodeKind kind = NodeKind::kMissing;
+  std::uint64_t size = 0;
+  std::uint64_t lastWrite = 0;  // FILETIME ticks: 100 ns since 1601-01-01 UTC
+};
+
+struct DirItem {
+  std::string name;          // UTF-8 (on Windows converted from UTF-16) or the raw bytes
+  bool convertible = true;   // false: the UTF-16 name had no UTF-8 form (lone surrogate)
+  Node node;
+};
+
+// The entry at path, without following a link at its end.
+Node Inspect(const std::string& path);
+
+// The entries of a folder, without "." and "..", in the order the system gives them.
+bool ListFolder(const std::string& path, std::vector<DirItem>* items, std::string* error);
+
+// Reads a whole file. Fails (with a reason) when it cannot be opened or read.
+bool ReadWholeFileAt(const std::string& path, Bytes* out, std::string* error);
+
+// A file opened for reading at arbitrary offsets.
+class InputFile {
+ public:
+  InputFile();
+  ~InputFile();
+  InputFile(InputFile&&) noexcept;
+  InputFile& operator=(InputFile&&) noexcept;
+
+  bool Open(const std::string& path, std::string* error);
+  std::uint64_t Size() const;
+  // Reads up to count bytes at offset into out (resized to what was read). False on a read error.
+  bool ReadAt(std::uint64_t offset, std::size_t count, Bytes* out);
+
+  struct Impl;
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+// A new file written front to back. Close() reports whether everything reached the disk.
+class OutputFile {
+ public:
+  OutputFile();
+  ~OutputFile();  // closes without reporting
+  OutputFile(OutputFile&&) noexcept;
+  OutputFile& operator=(OutputFile&&) noexcept;
+
+  // Creates the file or replaces an existing one; replacing never follows a link at the path
+  // (the link itself is replaced).
+  bool Create(const std::string& path, std::string* error);
+  bool Write(ByteView bytes, std::string* error);
+  // Sets the last-write time (FILETIME ticks) to apply when the file is closed.
+  void SetLastWrite(std::uint64_t fileTime);
+  bool Close(std::string* error);
+
+  struct Impl;
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+// One folder level. True when the folder exists afterwards (also when it existed before).
+bool CreateFolder(const std::string& path, std::string* error);
+// Every missing level of the path.
+bool CreateFolderTree(const std::string& path, std::string* error);
+bool RemoveFile(const std::string& path);
+// Moves a file over another (the target is replaced).
+bool ReplaceFile(const std::string& from, const std::string& to, std::string* error);
+// An absolute form of the path, without "." and ".." pieces (links are not resolved).
+std::string AbsolutePath(const std::string& path);
+
+// The packer's own executable file.
+std::string SelfExecutable();
+
+// Today's date in the local time zone, "YYYY-MM-DD".
+std::string TodayLocal();
+
+// An environment variable, or false when it is not set.
+bool GetEnvironment(const char* name, std::string* value);
+
+// The console. Texts are UTF-8; a Windows console gets them as UTF-16.
+bool StderrIsTerminal();
+void WriteStdout(std::string_view text);
+void WriteStderr(std::string_view text);
+
+}  // namespace zv::pack

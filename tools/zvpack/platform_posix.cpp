@@ -1,0 +1,297 @@
+// The packer's system layer on Linux (and other POSIX systems).
+#include <dirent.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "tools/zvpack/filetime.h"
+#include "tools/zvpack/platform.h"
+
+namespace zv::pack {
+namespace {
+
+std::string SystemMessage(int code) { return std::strerror(code); }
+
+bool Fail(std::string* error, int code) {
+  if (error) *error = SystemMessage(code);
+  return false;
+}
+
+class Descriptor {
+ public:
+  Descriptor() = default;
+  explicit Descriptor(int fd) : fd_(fd) {}
+  Descriptor(Descriptor&& other) noexcept : fd_(other.Release()) {}
+  Descriptor& operator=(Descriptor&& other) noexcept {
+    if (this != &other) Reset(other.Release());
+    return *this;
+  }
+  ~Descriptor() { Reset(); }
+  int Get() const { return fd_; }
+  int Release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+  void Reset(int fd = -1) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+Node NodeFromStat(const struct stat& st) {
+  Node node;
+  if (S_ISREG(st.st_mode)) {
+    node.kind = NodeKind::kFile;
+  } else if (S_ISDIR(st.st_mode)) {
+    node.kind = NodeKind::kFolder;
+  } else if (S_ISLNK(st.st_mode)) {
+    node.kind = NodeKind::kLink;
+  } else {
+    node.kind = NodeKind::kOther;
+  }
+  node.size = node.kind == NodeKind::kFile ? static_cast<std::uint64_t>(st.st_size) : 0;
+  node.lastWrite = FileTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+  return node;
+}
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t written = ::write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+void WriteStream(int fd, std::string_view text) { WriteAll(fd, text.data(), text.size()); }
+
+}  // namespace
+
+std::string JoinPath(std::string_view folder, std::string_view name) {
+  std::string path(folder);
+  if (!path.empty() && path.back() != '/') path += '/';
+  path += name;
+  return path;
+}
+
+Node Inspect(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) return {};
+  return NodeFromStat(st);
+}
+
+bool ListFolder(const std::string& path, std::vector<DirItem>* items, std::string* error) {
+  DIR* dir = ::opendir(path.c_str());
+  if (!dir) return Fail(error, errno);
+  items->clear();
+  errno = 0;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    DirItem item;
+    item.name = name;
+    item.node = Inspect(JoinPath(path, name));
+    items->push_back(std::move(item));
+    errno = 0;
+  }
+  const int code = errno;
+  ::closedir(dir);
+  if (code != 0) return Fail(error, code);
+  return true;
+}
+
+bool ReadWholeFileAt(const std::string& path, Bytes* out, std::string* error) {
+  InputFile file;
+  if (!file.Open(path, error)) return false;
+  out->clear();
+  Bytes chunk;
+  constexpr std::size_t kChunk = std::size_t{8} << 20;
+  out->reserve(static_cast<std::size_t>(file.Size()));
+  for (std::uint64_t offset = 0;; offset += chunk.size()) {
+    if (!file.ReadAt(offset, kChunk, &chunk)) return Fail(error, errno);
+    if (chunk.empty()) break;
+    out->append(chunk);
+  }
+  return true;
+}
+
+struct InputFile::Impl {
+  Descriptor fd;
+  std::uint64_t size = 0;
+};
+
+InputFile::InputFile() : impl_(std::make_unique<Impl>()) {}
+InputFile::~InputFile() = default;
+InputFile::InputFile(InputFile&&) noexcept = default;
+InputFile& InputFile::operator=(InputFile&&) noexcept = default;
+
+bool InputFile::Open(const std::string& path, std::string* error) {
+  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.Get() < 0) return Fail(error, errno);
+  struct stat st {};
+  if (::fstat(fd.Get(), &st) != 0) return Fail(error, errno);
+  if (S_ISDIR(st.st_mode)) return Fail(error, EISDIR);
+  impl_->size = static_cast<std::uint64_t>(st.st_size);
+  impl_->fd = std::move(fd);
+  return true;
+}
+
+std::uint64_t InputFile::Size() const { return impl_->size; }
+
+bool InputFile::ReadAt(std::uint64_t offset, std::size_t count, Bytes* out) {
+  out->resize(count);
+  std::size_t done = 0;
+  while (done < count) {
+    const ssize_t got = ::pread(impl_->fd.Get(), out->data() + done, count - done,
+                                static_cast<off_t>(offset + done));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      out->clear();
+      return false;
+    }
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  out->resize(done);
+  return true;
+}
+
+struct OutputFile::Impl {
+  Descriptor fd;
+  bool hasTime = false;
+  std::uint64_t lastWrite = 0;
+};
+
+OutputFile::OutputFile() : impl_(std::make_unique<Impl>()) {}
+OutputFile::~OutputFile() = default;
+OutputFile::OutputFile(OutputFile&&) noexcept = default;
+OutputFile& OutputFile::operator=(OutputFile&&) noexcept = default;
+
+bool OutputFile::Create(const std::string& path, std::string* error) {
+  // A link at the path is removed first, so the write never lands where the link points.
+  if (Inspect(path).kind == NodeKind::kLink && ::unlink(path.c_str()) != 0) {
+    return Fail(error, errno);
+  }
+  Descriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
+  if (fd.Get() < 0) return Fail(error, errno);
+  impl_->fd = std::move(fd);
+  impl_->hasTime = false;
+  return true;
+}
+
+bool OutputFile::Write(ByteView bytes, std::string* error) {
+  if (!WriteAll(impl_->fd.Get(), bytes.data(), bytes.size())) return Fail(error, errno);
+  return true;
+}
+
+void OutputFile::SetLastWrite(std::uint64_t fileTime) {
+  impl_->hasTime = true;
+  impl_->lastWrite = fileTime;
+}
+
+bool OutputFile::Close(std::string* error) {
+  if (impl_->hasTime) {
+    std::int64_t seconds = 0;
+    std::int64_t nanoseconds = 0;
+    UnixFromFileTime(impl_->lastWrite, &seconds, &nanoseconds);
+    const struct timespec times[2] = {{0, UTIME_OMIT},
+                                      {static_cast<time_t>(seconds), static_cast<long>(nanoseconds)}};
+    if (::futimens(impl_->fd.Get(), times) != 0) return Fail(error, errno);
+  }
+  const int fd = impl_->fd.Release();
+  if (fd >= 0 && ::close(fd) != 0) return Fail(error, errno);
+  return true;
+}
+
+bool CreateFolder(const std::string& path, std::string* error) {
+  if (::mkdir(path.c_str(), 0755) == 0) return true;
+  const int code = errno;
+  if (code == EEXIST && Inspect(path).kind == NodeKind::kFolder) return true;
+  return Fail(error, code);
+}
+
+bool CreateFolderTree(const std::string& path, std::string* error) {
+  for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
+       slash = path.find('/', slash + 1)) {
+    const std::string level = path.substr(0, slash);
+    if (Inspect(level).kind != NodeKind::kFolder) CreateFolder(level, nullptr);
+  }
+  return CreateFolder(path, error);
+}
+
+bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+bool ReplaceFile(const std::string& from, const std::string& to, std::string* error) {
+  if (::rename(from.c_str(), to.c_str()) != 0) return Fail(error, errno);
+  return true;
+}
+
+std::string AbsolutePath(const std::string& path) {
+  std::string absolute = path;
+  if (path.empty() || path[0] != '/') {
+    char buffer[PATH_MAX];
+    if (!::getcwd(buffer, sizeof buffer)) return path;
+    absolute = JoinPath(buffer, path);
+  }
+  // Drop "." and resolve ".." textually.
+  std::vector<std::string> pieces;
+  std::size_t start = 0;
+  while (start <= absolute.size()) {
+    std::size_t end = absolute.find('/', start);
+    if (end == std::string::npos) end = absolute.size();
+    const std::string piece = absolute.substr(start, end - start);
+    if (piece == "..") {
+      if (!pieces.empty()) pieces.pop_back();
+    } else if (!piece.empty() && piece != ".") {
+      pieces.push_back(piece);
+    }
+    start = end + 1;
+  }
+  std::string result;
+  for (const std::string& piece : pieces) result += "/" + piece;
+  return result.empty() ? "/" : result;
+}
+
+std::string SelfExecutable() {
+  char buffer[PATH_MAX];
+  const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (length <= 0) return {};
+  return std::string(buffer, static_cast<std::size_t>(length));
+}
+
+std::string TodayLocal() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local {};
+  ::localtime_r(&now, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d", &local);
+  return text;
+}
+
+bool GetEnvironment(const char* name, std::string* value) {
+  const char* text = std::getenv(name);
+  if (!text) return false;
+  *value = text;
+  return true;
+}
+
+bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+void WriteStdout(std::string_view text) { WriteStream(STDOUT_FILENO, text); }
+void WriteStderr(std::string_view text) { WriteStream(STDERR_FILENO, text); }
+
+}  // namespace zv::pack
