@@ -1,0 +1,124 @@
+// The finish page's action: the desktop shortcut and the program start.
+#include <windows.h>
+#include <objbase.h>
+#include <oleauto.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include "app/fileops.h"
+#include "app/install_rules.h"
+#include "app/installer_win.h"
+#include "package/package.h"
+#include "ui/properties.h"
+
+namespace zv {
+
+namespace {
+
+// The Windows Script Host shell object and its scripting interface. Both it and the shortcut
+// object it creates are automation objects, so they are driven through IDispatch by name.
+constexpr CLSID kClsidWshShell = {0x72C24DD5, 0xD70A, 0x438B, {0x8A, 0x42, 0x98, 0x42, 0x4B, 0x88, 0xAF, 0xB8}};
+constexpr IID kIidIWshShell = {0xF935DC21, 0x1CF0, 0x11D0, {0xAD, 0xB9, 0x00, 0xC0, 0x4F, 0xD5, 0x8A, 0x0B}};
+
+struct ComTraits {
+  using Value = IDispatch*;
+  static Value Invalid() { return nullptr; }
+  static void Release(Value v) { v->Release(); }
+};
+using DispatchPtr = Owned<ComTraits>;
+
+struct BstrTraits {
+  using Value = BSTR;
+  static Value Invalid() { return nullptr; }
+  static void Release(Value v) { SysFreeString(v); }
+};
+using Bstr = Owned<BstrTraits>;
+
+// Calls a method or puts a property by name; the arguments are given in order.
+HRESULT InvokeByName(IDispatch* object, const wchar_t* name, WORD flags, VARIANT* args, UINT count,
+                     VARIANT* result) {
+  DISPID id = 0;
+  LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+  HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+  if (FAILED(hr)) return hr;
+  // IDispatch takes its arguments last first.
+  VARIANT reversed[2];
+  for (UINT i = 0; i < count; ++i) reversed[i] = args[count - 1 - i];
+  DISPID named = DISPID_PROPERTYPUT;
+  DISPPARAMS params{reversed, (flags & DISPATCH_PROPERTYPUT) ? &named : nullptr, count,
+                    (flags & DISPATCH_PROPERTYPUT) ? 1u : 0u};
+  return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, nullptr, nullptr);
+}
+
+void PutText(IDispatch* object, const wchar_t* property, const std::wstring& value) {
+  Bstr text(SysAllocStringLen(value.data(), static_cast<UINT>(value.size())));
+  VARIANT arg;
+  VariantInit(&arg);
+  arg.vt = VT_BSTR;
+  arg.bstrVal = text.get();
+  InvokeByName(object, property, DISPATCH_PROPERTYPUT, &arg, 1, nullptr);
+}
+
+}  // namespace
+
+void CreateDesktopShortcut(const std::wstring& linkPath, const std::wstring& target,
+                           const std::wstring& workingFolder, const std::wstring& description) {
+  const HRESULT init = CoInitialize(nullptr);
+  const bool uninitialize = init == S_OK || init == S_FALSE;
+  {
+    DispatchPtr shortcut;
+    {
+      IDispatch* raw = nullptr;
+      if (SUCCEEDED(CoCreateInstance(kClsidWshShell, nullptr, CLSCTX_INPROC_SERVER, kIidIWshShell,
+                                     reinterpret_cast<void**>(&raw)))) {
+        DispatchPtr shell(raw);
+        Bstr path(SysAllocStringLen(linkPath.data(), static_cast<UINT>(linkPath.size())));
+        VARIANT arg;
+        VariantInit(&arg);
+        arg.vt = VT_BSTR;
+        arg.bstrVal = path.get();
+        VARIANT created;
+        VariantInit(&created);
+        if (SUCCEEDED(InvokeByName(shell.get(), L"CreateShortcut", DISPATCH_METHOD, &arg, 1, &created)) &&
+            created.vt == VT_DISPATCH) {
+          shortcut.reset(created.pdispVal);  // takes the reference the call returned
+        } else {
+          VariantClear(&created);
+        }
+      }
+    }
+    if (shortcut) {
+      PutText(shortcut.get(), L"Description", description);
+      PutText(shortcut.get(), L"WorkingDirectory", workingFolder);
+      PutText(shortcut.get(), L"TargetPath", target);
+      VARIANT style;
+      VariantInit(&style);
+      style.vt = VT_I4;
+      style.lVal = 1;  // normal window
+      InvokeByName(shortcut.get(), L"WindowStyle", DISPATCH_PROPERTYPUT, &style, 1, nullptr);
+      InvokeByName(shortcut.get(), L"Save", DISPATCH_METHOD, nullptr, 0, nullptr);
+    }
+  }
+  if (uninitialize) CoUninitialize();
+}
+
+void FinishAction() {
+  const std::wstring folder = ToWide(WithTrailingSeparator(FromWide(GetText(gForm1.text1))));
+  const std::wstring program = folder + ToWide(gPackageInfo.ProgramFile);
+  const bool desktop = GetCheck(gForm1.check2);
+  ShowForm(gForm1.window, false);
+  if (desktop) {
+    wchar_t desktopPath[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, CSIDL_DESKTOP, nullptr, 0, desktopPath);
+    const std::wstring link = ToWide(WithTrailingSeparator(FromWide(desktopPath))) +
+                              ToWide(gPackageInfo.DisplayName) + L".lnk";
+    CreateDesktopShortcut(link, program, folder, ToWide(gPackageInfo.Description));
+  }
+  if (GetCheck(gForm1.check1)) {
+    ChangeCurrentFolder(folder);
+    ShellExecuteW(nullptr, L"open", program.c_str(), L"", nullptr, SW_SHOWNORMAL);
+  }
+  PostClose(gForm1.window);
+}
+
+}  // namespace zv

@@ -1,0 +1,366 @@
+// Form1: its construction with the ten controls, the wizard's page switching, the button
+// handlers and the window procedure.
+#include <windows.h>
+
+#include <memory>
+
+#include "app/fileops.h"
+#include "app/installer_win.h"
+#include "app/texts.h"
+#include "paint/canvas.h"
+#include "paint/windowless.h"
+#include "ui/dialogs.h"
+#include "ui/modal.h"
+#include "ui/properties.h"
+
+namespace zv {
+
+Form1Object gForm1;
+int gWizardState = 1;
+std::wstring gPageTitle;
+std::wstring gPageSubtitle;
+
+namespace {
+
+constexpr DWORD kFormStyle = 0x86CA0000;  // popup, caption, system menu, minimise box; hidden
+constexpr DWORD kFormExStyle = 0x00010100;  // control parent, window edge
+constexpr DWORD kCheckStyle = 0x56016D03;
+constexpr DWORD kButtonStyle = 0x54010F00;
+constexpr DWORD kTextStyle = 0x54011180;
+constexpr DWORD kProgressStyle = 0x54000000;
+constexpr uint32_t kWindowText = 0x087F7F7Fu;   // system colour 8
+constexpr uint32_t kButtonFace = 0x0F7F7F7Fu;   // system colour 15
+constexpr uint32_t kWindowColor = 0x057F7F7Fu;  // system colour 5
+constexpr uint32_t kButtonShadow = 0x107F7F7Fu; // system colour 16
+
+// A windowless control's record, linked at the end of the form's chain.
+ControlData* AddWindowless(HWND form, int id, const wchar_t* name, const wchar_t* caption,
+                           int x, int y, int w, int h) {
+  auto data = std::make_unique<ControlData>();
+  data->owner = form;
+  data->index = -1;
+  data->controlId = id;
+  data->name = name;
+  data->caption = caption;
+  data->left = x;
+  data->top = y;
+  data->width = w;
+  data->height = h;
+  data->foreColor = kWindowText;
+  data->backColor = kButtonFace;
+  data->fontText = text::kControlFont;
+  return LinkWindowlessControl(form, std::move(data));
+}
+
+// A windowed control created from its keyword, with its record attached; an empty handle when
+// the control could not be created (it is then left out).
+ControlHandle AddWindowed(FormWindow& fw, HWND form, const wchar_t* keyword, int id,
+                          const wchar_t* name, const wchar_t* caption, int x, int y, int w, int h,
+                          DWORD style, DWORD exStyle) {
+  HWND window = CreateControl(fw, keyword, form, id, caption, x, y, w, h, style, exStyle, nullptr,
+                              SubclassProc, static_cast<UINT_PTR>(-1), 0);
+  if (!window) return {};
+  auto data = std::make_unique<ControlData>();
+  data->owner = form;
+  data->index = -1;
+  data->controlId = id;
+  data->caption = caption;
+  data->name = name;
+  data->left = x;
+  data->top = y;
+  data->width = w;
+  data->height = h;
+  AttachControlData(window, std::move(data));
+  return ControlHandle{window, id};
+}
+
+void SetUpCheckBox(const ControlHandle& box, const wchar_t* caption) {
+  SetText(box, caption);
+  SetCheck(box, true);
+  SetForeColor(box, kWindowText);
+  SetBackColor(box, kButtonFace);
+  SetFont(box, text::kControlFont);
+}
+
+void SetUpButton(const ControlHandle& button, const wchar_t* caption) {
+  SetText(button, caption);
+  SetFont(button, text::kControlFont);
+}
+
+void CreateForm1Controls(FormWindow& fw, HWND form) {
+  Form1Object& f = gForm1;
+
+  if (ControlData* label = AddWindowless(form, kIdLabel1, L"Label1", text::kLabel1, 15, 200, 400, 14)) {
+    // Visible, "&" honoured; alignment 0, no border; angle and character width 0.
+    label->flags = kFlagState | kFlagVisible | kFlagMnemonic;
+  }
+  f.label1 = WindowlessHandle{kIdLabel1, form, {}, {}};
+
+  f.check2 = AddWindowed(fw, form, L"CHECKBOX", kIdCheck2, L"Check2", text::kCheck2, 35, 125, 149, 13,
+                         kCheckStyle, 0);
+  if (f.check2.window) SetUpCheckBox(f.check2, text::kCheck2);
+  f.check1 = AddWindowed(fw, form, L"CHECKBOX", kIdCheck1, L"Check1", text::kCheck1, 35, 100, 134, 18,
+                         kCheckStyle, 0);
+  if (f.check1.window) SetUpCheckBox(f.check1, text::kCheck1);
+  f.command4 = AddWindowed(fw, form, L"BUTTON", kIdCommand4, L"Command4", text::kBrowse, 325, 205, 95,
+                           25, kButtonStyle, 0);
+  if (f.command4.window) SetUpButton(f.command4, text::kBrowse);
+  f.text1 = AddWindowed(fw, form, L"TEXTBOX", kIdText1, L"Text1", L"", 25, 175, 396, 21, kTextStyle,
+                        WS_EX_CLIENTEDGE);
+  if (f.text1.window) {
+    SetForeColor(f.text1, kWindowText);
+    SetBackColor(f.text1, kWindowColor);
+    SetFont(f.text1, text::kControlFont);
+  }
+
+  if (ControlData* frame = AddWindowless(form, kIdFrame1, L"Frame1", text::kFrame1, 10, 150, 424, 88)) {
+    // Container, visible; caption left; corner radius 5; border width 1 in button shadow.
+    frame->flags = kFlagState | kFlagVisible | kFlagContainer | (5u << 16) | (1u << 12);
+    frame->kindValues[0] = static_cast<int32_t>(kButtonShadow);
+  }
+  f.frame1 = WindowlessHandle{kIdFrame1, form, {}, {}};
+
+  f.progressBar1 = AddWindowed(fw, form, L"PROGRESSBAR", kIdProgressBar1, L"ProgressBar1", L"", 15,
+                               215, 421, 24, kProgressStyle, 0);
+  if (f.progressBar1.window) {
+    SetProgressMax(f.progressBar1, 100);
+    SetProgressMin(f.progressBar1, 1);
+    SetProgressPos(f.progressBar1, 80);
+  }
+  f.command3 = AddWindowed(fw, form, L"BUTTON", kIdCommand3, L"Command3", text::kBack, 220, 255, 63, 24,
+                           kButtonStyle, 0);
+  if (f.command3.window) SetUpButton(f.command3, text::kBack);
+  f.command2 = AddWindowed(fw, form, L"BUTTON", kIdCommand2, L"Command2", text::kCancel, 370, 255, 63,
+                           24, kButtonStyle, 0);
+  if (f.command2.window) SetUpButton(f.command2, text::kCancel);
+  f.command1 = AddWindowed(fw, form, L"BUTTON", kIdCommand1, L"Command1", text::kNext, 295, 255, 63, 24,
+                           kButtonStyle, 0);
+  if (f.command1.window) SetUpButton(f.command1, text::kNext);
+}
+
+void LoadFormIcons(HWND form) {
+  ControlData* data = GetControlData(form);
+  if (!data) return;
+  // Loaded unshared: the form's record owns them and destroys them with the window.
+  auto load = [](int size) {
+    return static_cast<HICON>(
+        LoadImageW(gAppInfo.instance, L"AAAAA_APPICON", IMAGE_ICON, size, size, 0));
+  };
+  data->largeIcon.reset(load(48));
+  data->smallIcon.reset(load(32));
+  if (data->largeIcon) SetFormIcon(form, data->largeIcon.get(), true);
+  if (data->smallIcon) SetFormIcon(form, data->smallIcon.get(), false);
+}
+
+void SetPageHeader(const wchar_t* title, const wchar_t* head, const wchar_t* tail) {
+  gPageTitle = title;
+  gPageSubtitle = std::wstring(head) + gWelcomeName + tail;
+}
+
+void OnPackageLoadMessage(HWND window) {
+  RECT client{};
+  GetClientRect(window, &client);
+  SendMessageW(window, WM_SIZE, 0, MAKELPARAM(client.right - client.left, client.bottom - client.top));
+  LoadPackageInfo(window);
+  InvalidateRect(window, nullptr, TRUE);
+  UpdateWindow(window);
+}
+
+void PaintForm(HWND window) {
+  ControlData* data = GetControlData(window);
+  if (!data) return;
+  const COLORREF background = ResolveColor(data->backColor, GetSysColor(COLOR_BTNFACE));
+  PageCanvas canvas;
+  canvas.Begin(window, background, true, 0, 0, 0, 0, false);
+  if (PaintPage(window, canvas, background) == 0) {
+    PaintWindowlessFrame(gForm1.frame1, canvas, window, background);
+    PaintWindowlessLabel(gForm1.label1, canvas, window, background);
+  }
+  canvas.End();
+}
+
+// Closing while the worker writes files: the records the worker's updates reach must outlive
+// it, so the window is not destroyed now. The user may ask the worker to stop after the current
+// file; the install action then closes the installer.
+bool DeferCloseDuringExtraction(HWND window) {
+  if (!gWorkerRunning) return false;
+  if (!gCancelRequested) {
+    const int answer = MessageBoxAppTitle(window, text::kConfirmCancel, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
+    if (answer == IDYES) gCancelRequested = true;
+  }
+  return true;
+}
+
+}  // namespace
+
+void ApplyWizardState() {
+  const int s = gWizardState;
+  const Form1Object& f = gForm1;
+  SetVisible(f.command1, true);
+  SetVisible(f.command2, true);
+  SetVisible(f.command3, s == 2 || s == 3);
+  SetFrameVisible(f.frame1, s == 2);
+  SetVisible(f.command4, s == 2);
+  SetVisible(f.text1, s == 2);
+  SetVisible(f.progressBar1, s == 3);
+  if (s == 4) {
+    SetWindowlessVisible(f.label1, false);
+    SetVisible(f.check1, true);
+    SetVisible(f.check2, true);
+  } else {
+    SetVisible(f.check1, false);
+    SetVisible(f.check2, false);
+    SetWindowlessVisible(f.label1, s == 3);
+  }
+}
+
+LRESULT OpenForm1(HWND owner, bool modal) {
+  if (gForm1.window && IsWindow(gForm1.window)) {
+    ActivateExisting(gForm1.window);
+    return reinterpret_cast<LRESULT>(gForm1.window);
+  }
+  const std::wstring className = std::wstring(text::kAppTitle) + L"_" + text::kFormName;
+  auto fw = std::make_unique<FormWindow>(className.c_str());
+  HWND window = CreateFormWindow(*fw, owner, text::kFormName, Form1WindowProc, 0, 0, 451, 314,
+                                 kFormStyle, kFormExStyle);
+  gForm1.window = window;
+  if (!window || !IsWindow(window)) {
+    gForm1.window = nullptr;
+    return 0;
+  }
+  // From here the window owns the FormWindow; its WM_DESTROY frees it.
+  FormWindow& form = *fw.release();
+
+  auto formData = std::make_unique<ControlData>();
+  formData->owner = owner;
+  formData->name = text::kFormName;
+  AttachControlData(window, std::move(formData));
+  SetClassStyle(window, CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS);
+  LoadFormIcons(window);
+  CenterWindow(form, nullptr, nullptr);
+  SetTransparentColor(window, ResolveColor(kDefaultColor, kNoColor));
+  SetMousePointer(window, 0);
+  SetFormBackColor(window, ResolveColor(kButtonFace, kNoColor));
+  if (ControlData* data = GetControlData(window)) {
+    data->transparentKey = kDefaultColor;
+    data->backColor = kButtonFace;
+  }
+
+  CreateForm1Controls(form, window);
+  CollectFrameChildren(gForm1.frame1);
+  SetDefaultFolder();
+  PostMessageW(window, kMsgLoadPackage, kMsgLoadPackage, 0);
+  SetFocus(gForm1.check2);
+  return RunModal(form, modal ? kModal : 0, window, owner, SW_SHOWNORMAL, 0);
+}
+
+void OnNext(HWND form) {
+  switch (gWizardState) {
+    case 1:
+      SetPageHeader(text::kTitleFolder, text::kSubtitleFolderHead, text::kSubtitleFolderTail);
+      gWizardState = 2;
+      ApplyWizardState();
+      SetText(gForm1.text1, gDefaultFolder + gWelcomeName);
+      Refresh(form);
+      break;
+    case 2:
+      InstallAction(form);
+      break;
+    case 4:
+      FinishAction();
+      break;
+    default:
+      break;
+  }
+}
+
+void OnBack(HWND form) {
+  if (gWizardState != 2) return;
+  gWizardState = 1;
+  ApplyWizardState();
+  Refresh(form);
+}
+
+void OnCancel(HWND form) { PostClose(form); }
+
+void OnBrowse(HWND form) {
+  const std::wstring initial = GetText(gForm1.text1);
+  const std::wstring title = std::wstring(text::kBrowseTitleHead) + gWelcomeName + text::kBrowseTitleTail;
+  const std::wstring chosen = BrowseForFolder(form, title, initial);
+  if (!chosen.empty()) SetText(gForm1.text1, chosen);
+}
+
+LRESULT CALLBACK Form1WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = 0;
+  switch (message) {
+    case WM_SIZE:
+      HandleSize(window, wParam);
+      break;
+    case WM_PAINT:
+      PaintForm(window);
+      return -1;
+    case WM_ERASEBKGND:
+      return -1;
+    case kMsgLoadPackage:
+      if (wParam != kMsgLoadPackage) break;
+      OnPackageLoadMessage(window);
+      return 0;
+    case kMsgWorkerLabel:
+      if (lParam) SetWindowlessCaption(gForm1.label1, *reinterpret_cast<const std::wstring*>(lParam));
+      return 0;
+    case WM_COMMAND:
+      if (HIWORD(wParam) == BN_CLICKED) {
+        switch (LOWORD(wParam)) {
+          case kIdCommand4: OnBrowse(window); break;
+          case kIdCommand3: OnBack(window); break;
+          case kIdCommand2: OnCancel(window); break;
+          case kIdCommand1: OnNext(window); break;
+          default: break;
+        }
+      }
+      break;
+    case WM_TIMER:
+      HandleRepaintTimer(window, wParam);
+      break;
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) == SC_CLOSE) {
+        SendMessageW(window, WM_CLOSE, 0, 0);
+        return 0;
+      }
+      break;
+    case WM_CLOSE:
+      if (DeferCloseDuringExtraction(window)) return 0;
+      ReenableOwner(window);
+      break;
+    case WM_DESTROY:
+      gForm1.window = nullptr;
+      HandleFormDestroy(window);
+      break;
+    case WM_SETFOCUS:
+      if (ControlData* data = GetControlData(window)) {
+        HWND remembered = data->focusOrAttached;
+        if (remembered && IsWindow(remembered) && GetAncestor(remembered, GA_ROOT) == window) {
+          ::SetFocus(remembered);
+        }
+      }
+      break;
+    case WM_SYSCOLORCHANGE:
+    case WM_THEMECHANGED:
+      HandleSysColorChange(window);
+      break;
+    case WM_SETCURSOR:
+      if (HandleSetCursor(window, wParam, lParam)) return TRUE;
+      break;
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORSTATIC:
+      if (HandleColorMessage(window, message, wParam, lParam, &result)) return result;
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+}  // namespace zv

@@ -1,0 +1,101 @@
+// The folder page's Next: check and create the target folder, run the extraction worker while
+// the window stays responsive, then go on to the finish page or close.
+#include <windows.h>
+#include <shellapi.h>
+
+#include "app/fileops.h"
+#include "app/install_rules.h"
+#include "app/installer_win.h"
+#include "app/texts.h"
+#include "package/package.h"
+#include "ui/dialogs.h"
+#include "ui/modal.h"
+#include "ui/properties.h"
+
+namespace zv {
+
+int gWorkerStatus = kWorkerRunning;
+std::atomic<bool> gCancelRequested{false};
+std::atomic<bool> gWorkerRunning{false};
+
+namespace {
+
+void ShowPage(int state, const wchar_t* title, const wchar_t* head, const wchar_t* tail) {
+  gPageTitle = title;
+  gPageSubtitle = std::wstring(head) + gWelcomeName + tail;
+  gWizardState = state;
+  ApplyWizardState();
+  Refresh(gForm1.window);
+}
+
+void EnableButtons(bool next, bool cancel, bool back) {
+  SetEnabled(gForm1.command1, next);
+  SetEnabled(gForm1.command2, cancel);
+  SetEnabled(gForm1.command3, back);
+}
+
+// Package number 1 with a batch program: the batch file runs now and the program to link and
+// start becomes QQGame.exe, inside Hall.57507\ when the folder lacks QQGameHall.exe.
+void RunSpecialHandling() {
+  if (gPackageInfo.PackageNumber != 1) return;
+  if (!IsBatchProgram(gPackageInfo.ProgramFile)) return;
+  const std::wstring folder = ToWide(WithTrailingSeparator(TrimSpaces(FromWide(GetText(gForm1.text1)))));
+  const std::wstring batch = folder + ToWide(gPackageInfo.ProgramFile);
+  ShellExecuteW(nullptr, L"open", batch.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  gPackageInfo.ProgramFile = FromWide(text::kRedirectProgram);
+  if (!FileExists(folder + text::kHallProgram)) SetText(gForm1.text1, folder + text::kHallFolder);
+}
+
+}  // namespace
+
+void InstallAction(HWND form) {
+  const FolderVerdict verdict = CheckTargetFolder(FromWide(GetText(gForm1.text1)));
+  if (verdict.check == FolderCheck::kBareDrive) {
+    MessageBoxAppTitle(form, text::kBareDrive, MB_ICONERROR);
+    SetText(gForm1.text1, gDefaultFolder + gWelcomeName);
+    return;
+  }
+  if (verdict.check == FolderCheck::kBadPath) {
+    MessageBoxAppTitle(form, text::kBadPath, MB_ICONERROR);
+    return;
+  }
+  const std::wstring folder = ToWide(verdict.folder);
+  SetText(gForm1.text1, folder);
+  if (!MakeFolderTree(folder)) {
+    MessageBoxCaption(form, text::kCannotCreate, text::kSoftwareCaption, MB_ICONERROR);
+    return;
+  }
+
+  SetWindowlessCaption(gForm1.label1, text::kStartExtracting);
+  ShowPage(3, text::kTitleExtract, text::kSubtitleExtractHead, text::kSubtitleExtractTail);
+  ChangeCurrentFolder(gAppInfo.folder);
+  EnableButtons(false, false, false);
+
+  gWorkerStatus = kWorkerRunning;
+  gCancelRequested = false;
+  KernelHandle thread(CreateThread(nullptr, 0, ExtractionWorker, form, 0, nullptr));
+  if (!thread) {
+    // Nothing was written: back to the folder page so the user can try again.
+    MessageBoxAppTitle(form, text::kThreadFailed, MB_ICONERROR);
+    ShowPage(2, text::kTitleFolder, text::kSubtitleFolderHead, text::kSubtitleFolderTail);
+    EnableButtons(true, true, true);
+    return;
+  }
+  gWorkerRunning = true;
+  while (IsThreadRunning(thread.get())) WaitPumping(100);
+  thread.reset();
+  gWorkerRunning = false;
+
+  if (gWorkerStatus != kWorkerDone || gCancelRequested) {
+    PostClose(form);
+    return;
+  }
+  SetEnabled(gForm1.command1, true);
+  SetEnabled(gForm1.command2, true);
+  RunSpecialHandling();
+  SetWindowlessCaption(gForm1.label1, text::kExtractDone);
+  SetText(gForm1.command1, text::kFinish);
+  ShowPage(4, text::kTitleFinish, text::kSubtitleFinishHead, text::kSubtitleFinishTail);
+}
+
+}  // namespace zv

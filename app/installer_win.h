@@ -1,0 +1,98 @@
+// The installer application: its process-wide records, the one form Form1 with its ten
+// controls, and the wizard's steps. Everything here runs on the window's thread unless a
+// comment says otherwise.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+#include <string_view>
+
+#include "package/package.h"
+#include "ui/form.h"
+
+namespace zv {
+
+class PageCanvas;
+
+// The application record, filled once before anything else runs.
+struct AppInfo {
+  HINSTANCE instance = nullptr;
+  std::wstring folder;   // ends in its separator
+  std::wstring exeName;
+  std::wstring title;    // caption of the application's message boxes
+  int version[4] = {};   // major, minor, revision, build
+};
+extern AppInfo gAppInfo;
+void InitAppInfo();
+
+// Control IDs of Form1.
+inline constexpr int kIdLabel1 = 102;
+inline constexpr int kIdCheck2 = 103;
+inline constexpr int kIdCheck1 = 104;
+inline constexpr int kIdCommand4 = 105;  // Browse
+inline constexpr int kIdText1 = 106;
+inline constexpr int kIdFrame1 = 107;
+inline constexpr int kIdProgressBar1 = 108;
+inline constexpr int kIdCommand3 = 109;  // Back
+inline constexpr int kIdCommand2 = 110;  // Cancel
+inline constexpr int kIdCommand1 = 111;  // Next
+
+// Private messages of Form1.
+inline constexpr UINT kMsgLoadPackage = 0x1000;        // wParam 0x1000: posted once at start
+inline constexpr UINT kMsgWorkerLabel = WM_APP + 1;    // lParam: const std::wstring*, sent by the worker
+
+struct Form1Object {
+  HWND window = nullptr;
+  ControlHandle check2, check1, command4, text1, progressBar1, command3, command2, command1;
+  WindowlessHandle label1, frame1;
+};
+extern Form1Object gForm1;
+
+// Wizard state: the page (1 welcome, 2 folder, 3 extraction, 4 finish) and the header texts of
+// pages 2 to 4.
+extern int gWizardState;
+extern std::wstring gPageTitle;
+extern std::wstring gPageSubtitle;
+void ApplyWizardState();
+
+// Package information, the default parent folder (ends in "\"), the package bytes kept for the
+// worker, and the three page pictures.
+extern PackageInfo gPackageInfo;
+extern std::wstring gWelcomeName;  // DisplayName as the welcome page shows it
+extern std::wstring gDefaultFolder;
+extern Bytes gInstallerBytes;      // the whole executable; the package is a view into it
+extern ByteView gPackageBytes;     // everything after the marker
+extern std::string_view gPagePictures[3];  // empty: nothing painted
+void SetDefaultFolder();
+void LoadPackageInfo(HWND form);
+
+// Extraction: 0 running, 1 failed or cancelled, 2 done. Written once by the worker before it
+// ends; read only after it has ended.
+inline constexpr int kWorkerRunning = 0;
+inline constexpr int kWorkerFailed = 1;
+inline constexpr int kWorkerDone = 2;
+extern int gWorkerStatus;
+// Set by the window's thread when the user confirms closing during extraction; the worker stops
+// after the current file.
+extern std::atomic<bool> gCancelRequested;
+extern std::atomic<bool> gWorkerRunning;
+DWORD WINAPI ExtractionWorker(void* form);
+
+LRESULT OpenForm1(HWND owner, bool modal);
+LRESULT CALLBACK Form1WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void OnNext(HWND form);
+void OnBack(HWND form);
+void OnCancel(HWND form);
+void OnBrowse(HWND form);
+void InstallAction(HWND form);
+void FinishAction();
+void CreateDesktopShortcut(const std::wstring& linkPath, const std::wstring& target,
+                           const std::wstring& workingFolder, const std::wstring& description);
+
+int PaintPage(HWND form, PageCanvas& canvas, COLORREF background);
+void PaintWelcomeBackground(PageCanvas& canvas);
+void PaintPageHeader(PageCanvas& canvas);
+
+}  // namespace zv

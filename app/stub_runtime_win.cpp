@@ -1,0 +1,69 @@
+// The installer stub's own small C++ runtime pieces. The stub is built without exceptions;
+// these definitions replace the library versions that would drag in the unwinder, the
+// exception objects and the threading library of the C++ runtime (hundreds of kilobytes).
+// Out of memory or a broken container invariant ends the process, as an exception escaping
+// would have.
+#include <windows.h>
+
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+[[noreturn]] void Die() {
+  ExitProcess(3);
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  Die();
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return std::malloc(size ? size : 1); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return std::malloc(size ? size : 1); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+
+namespace std {
+[[noreturn]] void __throw_bad_alloc() { Die(); }
+[[noreturn]] void __throw_bad_array_new_length() { Die(); }
+[[noreturn]] void __throw_length_error(const char*) { Die(); }
+[[noreturn]] void __throw_logic_error(const char*) { Die(); }
+[[noreturn]] void __throw_out_of_range(const char*) { Die(); }
+[[noreturn]] void __throw_out_of_range_fmt(const char*, ...) { Die(); }
+[[noreturn]] void __throw_invalid_argument(const char*) { Die(); }
+[[noreturn]] void __throw_bad_function_call() { Die(); }
+[[noreturn]] void __throw_bad_optional_access() { Die(); }
+}  // namespace std
+
+// Thread-safe initialisation of function-local statics, without the threading library: a
+// spin on the guard's second byte. Initialisers here never wait on another thread.
+extern "C" {
+int __cxa_guard_acquire(long long* guard) {
+  volatile char* bytes = reinterpret_cast<volatile char*>(guard);
+  for (;;) {
+    if (bytes[0]) return 0;  // already initialised
+    if (InterlockedCompareExchange(reinterpret_cast<volatile LONG*>(bytes + 4), 1, 0) == 0) {
+      if (bytes[0]) {
+        InterlockedExchange(reinterpret_cast<volatile LONG*>(bytes + 4), 0);
+        return 0;
+      }
+      return 1;
+    }
+    Sleep(0);
+  }
+}
+void __cxa_guard_release(long long* guard) {
+  volatile char* bytes = reinterpret_cast<volatile char*>(guard);
+  bytes[0] = 1;
+  InterlockedExchange(reinterpret_cast<volatile LONG*>(bytes + 4), 0);
+}
+void __cxa_guard_abort(long long* guard) {
+  InterlockedExchange(reinterpret_cast<volatile LONG*>(reinterpret_cast<volatile char*>(guard) + 4), 0);
+}
+[[noreturn]] void __cxa_pure_virtual() { Die(); }
+}
