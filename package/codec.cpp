@@ -1,0 +1,86 @@
+// Block decoding and line splitting.
+#include <LzmaDec.h>
+
+#include <cstdlib>
+#include <new>
+
+#include "package/package.h"
+
+namespace zv {
+namespace {
+
+void* LzmaAlloc(void*, size_t size) { return size ? std::malloc(size) : nullptr; }
+void LzmaFree(void*, void* address) { std::free(address); }
+ISzAlloc gLzmaAlloc = {LzmaAlloc, LzmaFree};
+
+std::size_t SizeFieldLength(ByteView block) {
+  return (static_cast<unsigned char>(block[0]) & 3u) + 1;
+}
+
+}  // namespace
+
+std::uint32_t StatedBlockSize(ByteView block) {
+  if (block.empty() || block.size() < SizeFieldLength(block)) return 0;
+  std::uint32_t field = 0;
+  for (std::size_t i = SizeFieldLength(block); i-- > 0;)
+    field = (field << 8) | static_cast<unsigned char>(block[i]);
+  return field >> 2;
+}
+
+BlockStatus DecodeBlockChecked(ByteView block, Bytes& out) {
+  out.clear();
+  if (block.empty()) return BlockStatus::Empty;
+  if (block.size() < SizeFieldLength(block)) return BlockStatus::Corrupt;
+  const std::uint32_t size = StatedBlockSize(block);
+  if (size == 0) return BlockStatus::Empty;
+  const std::size_t header = SizeFieldLength(block) + kLzmaPropsSize;
+  // A block needs at least one stream byte behind its header.
+  if (block.size() < kMinBlockSize || block.size() <= header) return BlockStatus::Corrupt;
+
+  try {
+    out.resize(size);  // zero-filled: a stream that ends early with an end mark leaves zeros
+  } catch (const std::bad_alloc&) {
+    Bytes().swap(out);
+    return BlockStatus::OutOfMemory;
+  }
+  SizeT outLength = size;
+  SizeT inLength = block.size() - header;
+  ELzmaStatus status;
+  const auto* bytes = reinterpret_cast<const Byte*>(block.data());
+  const SRes result =
+      LzmaDecode(reinterpret_cast<Byte*>(out.data()), &outLength, bytes + header, &inLength,
+                 bytes + header - kLzmaPropsSize, kLzmaPropsSize, LZMA_FINISH_ANY, &status,
+                 &gLzmaAlloc);
+  if (result == SZ_OK) return BlockStatus::Ok;
+  Bytes().swap(out);
+  return result == SZ_ERROR_MEM ? BlockStatus::OutOfMemory : BlockStatus::Corrupt;
+}
+
+Bytes DecodeBlock(ByteView block) {
+  Bytes out;
+  DecodeBlockChecked(block, out);
+  return out;
+}
+
+std::size_t SplitLines(ByteView text, ByteView separator, std::vector<ByteView>& pieces) {
+  if (text.empty()) return 0;
+  // The array grows in steps of 100 slots, then shrinks to the number of pieces.
+  constexpr std::size_t kStep = 100;
+  pieces.assign(kStep + 1, ByteView());
+  std::size_t count = 0;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t found = separator.empty() ? ByteView::npos : text.find(separator, start);
+    if (count == pieces.size()) pieces.resize(pieces.size() + kStep);
+    if (found == ByteView::npos) {
+      pieces[count++] = text.substr(start);
+      break;
+    }
+    pieces[count++] = text.substr(start, found - start);
+    start = found + separator.size();
+  }
+  pieces.resize(count);
+  return count;
+}
+
+}  // namespace zv

@@ -1,0 +1,186 @@
+// The information block, the file list and the container, as the packer writes them.
+#include <string>
+
+#include "package/writer.h"
+
+namespace zv {
+namespace {
+
+constexpr std::uint64_t kCr = 0x0D, kLf = 0x0A;
+constexpr std::uint64_t kDirStart = 'D' | ('I' << 8) | ('R' << 16);  // "DIR" as the low bytes
+
+// Highest byte index k whose bytes k, k + 1 are CR LF when stored little-endian, or -1.
+int HighestLineBreak(std::uint64_t time) {
+  for (int k = 6; k >= 0; --k)
+    if (((time >> (8 * k)) & 0xFFFF) == (kCr | (kLf << 8))) return k;
+  return -1;
+}
+
+bool StartsWithDir(std::uint64_t time) { return (time & 0xFFFFFF) == kDirStart; }
+
+void AppendLine(Bytes& out, ByteView key, ByteView value) {
+  if (!out.empty()) out += kLineBreak;
+  out += key;
+  out += value;
+}
+
+// The folder part of a path ("" for an entry at the top level).
+ByteView ParentOf(ByteView path) {
+  const std::size_t cut = path.find_last_of("\\/");
+  return cut == ByteView::npos ? ByteView() : path.substr(0, cut);
+}
+
+}  // namespace
+
+std::vector<InfoIssue> CheckInfoFields(const InfoFields& fields) {
+  std::vector<InfoIssue> issues;
+  auto check = [&](const InfoKey& key, ByteView value) {
+    if (value.find_first_of("\r\n") != ByteView::npos)
+      issues.push_back({key.Utf8, InfoIssueKind::LineBreak});
+    const Text text = Utf8ToWide(value);
+    if (WideToUtf8(text) != value) issues.push_back({key.Utf8, InfoIssueKind::BadUtf8});
+    if (key.Utf16.size() + text.size() > kInfoLineLimit)
+      issues.push_back({key.Utf8, InfoIssueKind::TooLong});
+  };
+  check(kKeyName, fields.Name);
+  check(kKeyProgramFile, fields.ProgramFile);
+  check(kKeyDate, fields.Date);
+  check(kKeyVersion, fields.Version);
+  check(kKeyDescription, fields.Description);
+  return issues;
+}
+
+Bytes BuildInfoBlock(const InfoFields& fields) {
+  Bytes out;
+  AppendLine(out, kKeyNumber.Utf8, std::to_string(fields.Number));
+  AppendLine(out, kKeyName.Utf8, fields.Name);
+  AppendLine(out, kKeyProgramFile.Utf8, fields.ProgramFile);
+  AppendLine(out, kKeyDate.Utf8, fields.Date);
+  AppendLine(out, kKeyVersion.Utf8, fields.Version);
+  AppendLine(out, kKeyDescription.Utf8, fields.Description);
+  return out;
+}
+
+bool IsStorableFileTime(std::uint64_t fileTime) {
+  return HighestLineBreak(fileTime) < 0 && !StartsWithDir(fileTime);
+}
+
+StorableTime StorableFileTime(std::uint64_t fileTime) {
+  // The unstorable times around fileTime form one run [first, last]; the nearest storable
+  // times are first - 1 and last + 1. For a CR LF at bytes k, k + 1 the run is every time that
+  // shares the bytes from k up (taking the highest such pair makes the run maximal); for
+  // "DIR" it is the time alone. Neither neighbour can hold a pattern of its own: the bytes
+  // they change become FF.., 00.., 0C or 0E.
+  std::uint64_t first = fileTime, last = fileTime;
+  if (const int k = HighestLineBreak(fileTime); k >= 0) {
+    const unsigned shift = 8 * static_cast<unsigned>(k);
+    const std::uint64_t below = (std::uint64_t{1} << shift) - 1;  // the bytes under the pair
+    const std::uint64_t pair = std::uint64_t{0xFFFF} << shift;
+    first = (fileTime & ~(pair | below)) | ((kCr | (kLf << 8)) << shift);
+    last = first | below;
+  } else if (!StartsWithDir(fileTime)) {
+    return {fileTime, false};
+  }
+  const std::uint64_t earlier = first - 1, later = last + 1;
+  return {fileTime - earlier <= later - fileTime ? earlier : later, true};
+}
+
+std::optional<std::size_t> FindUnstorableEntry(const std::vector<FileListEntry>& entries) {
+  std::vector<ByteView> folders;  // made so far
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const FileListEntry& entry = entries[i];
+    const ByteView path = entry.PathUtf8;
+    if (IsUnsafePath(path)) return i;
+    if (!entry.IsFolder && !IsStorableFileTime(entry.FileTime)) return i;
+    const ByteView parent = ParentOf(path);
+    bool made = parent.empty();
+    for (std::size_t f = 0; f < folders.size() && !made; ++f) made = folders[f] == parent;
+    if (!made) return i;
+    if (entry.IsFolder) folders.push_back(path);
+  }
+  return std::nullopt;
+}
+
+std::optional<Bytes> BuildFileList(const std::vector<FileListEntry>& entries) {
+  if (FindUnstorableEntry(entries)) return std::nullopt;
+  Bytes out;
+  for (const FileListEntry& entry : entries) {
+    if (&entry != &entries.front()) out += kLineBreak;
+    if (entry.IsFolder) {
+      out += kFolderPrefix;
+    } else {
+      for (std::size_t i = 0; i < kFileTimeSize; ++i)
+        out += static_cast<char>((entry.FileTime >> (8 * i)) & 0xFF);
+    }
+    out += entry.PathUtf8;
+  }
+  return out;
+}
+
+bool PackageWriter::Put(ByteView bytes) {
+  if (stage_ == Stage::Failed) return false;
+  if (!bytes.empty() && !sink_(bytes)) {
+    stage_ = Stage::Failed;
+    return false;
+  }
+  written_ += bytes.size();
+  return true;
+}
+
+bool PackageWriter::PutRecord(ByteView block) {
+  if (block.size() > 0xFFFFFFFFu) {
+    stage_ = Stage::Failed;
+    return false;
+  }
+  char length[kRecordLengthSize];
+  for (std::size_t i = 0; i < kRecordLengthSize; ++i)
+    length[i] = static_cast<char>((static_cast<std::uint64_t>(block.size()) >> (8 * i)) & 0xFF);
+  return Put(ByteView(length, kRecordLengthSize)) && Put(block);
+}
+
+bool PackageWriter::Begin(const InfoFields& info, const std::vector<FileListEntry>& entries,
+                          const EncodeOptions& options) {
+  if (stage_ != Stage::Start) return false;
+  const std::optional<Bytes> list = BuildFileList(entries);
+  if (!list) return false;
+  const Bytes infoBlock = EncodeBlock(BuildInfoBlock(info), options);
+  const Bytes listBlock = EncodeBlock(*list, options);
+  if (infoBlock.empty() || (listBlock.empty() && !list->empty())) return false;
+  return BeginBlocks(infoBlock, listBlock, CountFiles(entries));
+}
+
+bool PackageWriter::BeginBlocks(ByteView infoBlock, ByteView fileListBlock,
+                                std::size_t fileCount) {
+  if (stage_ != Stage::Start) {
+    stage_ = Stage::Failed;
+    return false;
+  }
+  const Bytes marker = AssembleMarker();
+  if (!(Put(marker) && Put(kMagic) && PutRecord(infoBlock) && PutRecord(fileListBlock)))
+    return false;
+  stage_ = Stage::Contents;
+  filesLeft_ = fileCount;
+  return true;
+}
+
+bool PackageWriter::AddContent(ByteView block) {
+  if (stage_ != Stage::Contents || filesLeft_ == 0) {
+    stage_ = Stage::Failed;
+    return false;
+  }
+  if (!PutRecord(block)) return false;
+  --filesLeft_;
+  return true;
+}
+
+bool PackageWriter::Finish() {
+  if (stage_ != Stage::Contents || filesLeft_ != 0) {
+    stage_ = Stage::Failed;
+    return false;
+  }
+  if (!Put(kPackageEnd)) return false;
+  stage_ = Stage::Done;
+  return true;
+}
+
+}  // namespace zv

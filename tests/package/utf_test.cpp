@@ -1,0 +1,113 @@
+// UTF-8 to UTF-16 as the platform converts it, and back.
+#include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include "tests/package/helpers.h"
+
+namespace zv {
+namespace {
+
+using test::Hex;
+
+struct Case {
+  const char* input;  // hex
+  std::u16string expected;
+};
+
+// What MultiByteToWideChar(CP_UTF8, 0, ...) gives: a sequence is broken off at the first byte
+// that cannot continue it, and what was taken becomes one U+FFFD.
+const Case kCases[] = {
+    {"41 E4 B8 AD", u"A\u4E2D"},
+    {"C3 A9 DF BF EF BF BF EF BF BE", u"\u00E9\u07FF\uFFFF\uFFFE"},
+    {"F0 9F 98 80 41", u"\U0001F600A"},           // four bytes: a surrogate pair
+    {"F0 90 80 80 F4 8F BF BF", u"\U00010000\U0010FFFF"},
+    {"E4 B8 41", u"\uFFFDA"},                     // truncated inside the text
+    {"C2 41", u"\uFFFDA"},
+    {"C2 C3 A9", u"\uFFFD\u00E9"},
+    {"80", u"\uFFFD"},                            // stray continuation bytes
+    {"80 BF 41", u"\uFFFD\uFFFDA"},
+    {"C0 80", u"\uFFFD\uFFFD"},                   // overlong forms
+    {"C1 BF", u"\uFFFD\uFFFD"},
+    {"E0 80 80", u"\uFFFD\uFFFD"},
+    {"E0 9F BF", u"\uFFFD\uFFFD"},
+    {"F0 8F 80 80", u"\uFFFD\uFFFD\uFFFD"},
+    {"ED A0 80", u"\uFFFD\uFFFD"},                // UTF-8-encoded surrogates
+    {"ED BF BF 41", u"\uFFFD\uFFFDA"},
+    {"ED 9F BF", u"\uD7FF"},
+    {"F4 90 80 80", u"\uFFFD\uFFFD\uFFFD"},       // beyond U+10FFFF
+    {"F5 80 80 80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
+    {"F8 88 80 80 80", u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD"},
+    {"FE FF", u"\uFFFD\uFFFD"},
+    {"E4 B8", u"\uFFFD"},                         // truncated at the end
+    {"41 F0 9F 98", u"A\uFFFD"},
+    {"F4 90", u"\uFFFD"},
+    {"ED A0", u"\uFFFD"},
+    {"E4 41", u"\uFFFDA"},  // see PlatformConverterAgrees for Wine
+    {"F0 41 42", u"\uFFFDAB"},
+    {"41 00 42", u"A"},                           // a NUL byte ends the text
+    {"E4 B8 00 41", u"\uFFFD"},
+    {"00", u""},
+    {"", u""},
+};
+
+TEST(Utf8ToWide, ConvertsLikeThePlatform) {
+  for (const Case& c : kCases) EXPECT_EQ(Utf8ToWide(Hex(c.input)), c.expected) << c.input;
+}
+
+TEST(WideToUtf8, RoundTripsAndReplacesLoneSurrogates) {
+  const std::u16string text = u"A\u00E9\u4E2D\U0001F600\U0010FFFF";
+  EXPECT_EQ(WideToUtf8(text), Hex("41 C3A9 E4B8AD F09F9880 F48FBFBF"));
+  EXPECT_EQ(Utf8ToWide(WideToUtf8(text)), text);
+  EXPECT_EQ(WideToUtf8(std::u16string{u'a', char16_t(0xD800), u'b', char16_t(0xDC00)}),
+            Hex("61 EFBFBD 62 EFBFBD"));
+}
+
+#ifdef _WIN32
+std::u16string Platform(ByteView bytes) {
+  std::wstring out(bytes.size() * 2 + 1, L'\0');
+  const int n = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                    out.data(), static_cast<int>(out.size()));
+  out.resize(n > 0 ? n : 0);
+  return FromWide(out.c_str());  // up to the first NUL, as Utf8ToWide's result ends
+}
+
+// Wine's converter differs from Windows in one visible way: when a sequence is cut off by
+// the end of the input, Wine takes every byte up to the end into the one U+FFFD, so
+// "E4 41" gives only U+FFFD and the "A" is lost. Windows documents that invalid sequences are
+// replaced, not that valid characters are dropped, and breaks such a sequence off at "A" as
+// it does inside the text. The comparison therefore appends three NUL bytes (after which no
+// sequence can be cut off by the end) and cuts both results at the first NUL.
+std::u16string PlatformWindowsBehaviour(ByteView bytes) {
+  return Platform(Bytes(bytes) + Bytes(3, '\0'));
+}
+
+TEST(Utf8ToWide, PlatformConverterAgrees) {
+  for (const Case& c : kCases) {
+    const Bytes input = Hex(c.input);
+    EXPECT_EQ(PlatformWindowsBehaviour(input), c.expected) << c.input;
+  }
+  // Short random strings over the bytes that matter: ASCII, NUL, continuation bytes and
+  // every kind of lead byte.
+  static constexpr unsigned char kAlphabet[] = {
+      0x00, 0x41, 0x0D, 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0, 0xC1, 0xC2, 0xDF, 0xE0,
+      0xE1, 0xED, 0xEE, 0xEF, 0xF0, 0xF1, 0xF4, 0xF5, 0xF7, 0xF8, 0xFB, 0xFC, 0xFE, 0xFF};
+  std::mt19937 random(1);
+  for (int round = 0; round < 20000; ++round) {
+    Bytes input(1 + random() % 8, '\0');
+    for (char& b : input) b = static_cast<char>(kAlphabet[random() % std::size(kAlphabet)]);
+    ASSERT_EQ(Utf8ToWide(input), PlatformWindowsBehaviour(input)) << round;
+    // Wherever no sequence is cut off by the end, Wine's plain result agrees as well.
+    const std::u16string plain = Platform(input);
+    if (plain.size() >= Utf8ToWide(input).size()) ASSERT_EQ(Utf8ToWide(input), plain) << round;
+  }
+  // Valid text of every length class, Chinese included.
+  const Bytes text = WideToUtf8(u"Zelv软件安装 \u00E9\u07FF\u0800\uFFFD\U00010000\U0010FFFF");
+  EXPECT_EQ(Utf8ToWide(text), Platform(text));
+}
+#endif
+
+}  // namespace
+}  // namespace zv
