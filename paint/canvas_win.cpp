@@ -30,6 +30,12 @@ LOGFONTW BaseLogFont(std::wstring_view face, int height, int weight, bool italic
   return lf;
 }
 
+bool NullPenSelected(HDC dc) {
+  LOGPEN pen{};
+  return dc && ::GetObjectW(::GetCurrentObject(dc, OBJ_PEN), sizeof(pen), &pen) == sizeof(pen) &&
+         pen.lopnStyle == PS_NULL;
+}
+
 }  // namespace
 
 int RoundToEven(double value) { return static_cast<int>(std::nearbyint(value)); }
@@ -136,7 +142,7 @@ void PageCanvas::BeginOffscreenAtScale(int w, int h, float sx, float sy) {
 }
 
 void PageCanvas::StartGraphics() {
-  const GdiplusApi* api = Gdiplus();
+  const GdiplusApi* api = GdiplusLibrary();
   if (!api || !backDc) return;
   Gdiplus::GpGraphics* created = nullptr;
   if (api->GdipCreateFromHDC(backDc.get(), &created) != Gdiplus::Ok) return;
@@ -222,7 +228,10 @@ void PageCanvas::Line(int x1, int y1, int x2, int y2) {
 
 void PageCanvas::Box(int x, int y, int w, int h) {
   if (w == 0 && h == 0) {
-    ::Rectangle(backDc.get(), DeviceX(x), DeviceY(y), width, height);
+    // Up to the buffer's right and bottom edges. Without an outline Rectangle fills one pixel
+    // short of the corner it is given, so the corner moves one pixel out.
+    int extra = NullPenSelected(backDc.get()) ? 1 : 0;
+    ::Rectangle(backDc.get(), DeviceX(x), DeviceY(y), width + extra, height + extra);
   } else {
     ::Rectangle(backDc.get(), DeviceX(x), DeviceY(y), DeviceX(x + w), DeviceY(y + h));
   }
@@ -273,7 +282,7 @@ void PageCanvas::SetTextColors(COLORREF foreground, COLORREF background) {
 
 void PageCanvas::SetSmoothPen(float w, uint32_t colour) {
   smoothPen.reset();
-  const GdiplusApi* api = Gdiplus();
+  const GdiplusApi* api = GdiplusLibrary();
   if (w < 0.01f || !api) return;
   Gdiplus::GpPen* created = nullptr;
   if (api->GdipCreatePen1(colour, w, Gdiplus::UnitPixel, &created) == Gdiplus::Ok) {
@@ -283,7 +292,7 @@ void PageCanvas::SetSmoothPen(float w, uint32_t colour) {
 
 void PageCanvas::SetSmoothBrush(uint32_t colour) {
   smoothBrush.reset();
-  const GdiplusApi* api = Gdiplus();
+  const GdiplusApi* api = GdiplusLibrary();
   if (colour == 0 || !api) return;
   Gdiplus::GpSolidFill* created = nullptr;
   if (api->GdipCreateSolidFill(colour, &created) == Gdiplus::Ok) smoothBrush.reset(created);
@@ -291,7 +300,7 @@ void PageCanvas::SetSmoothBrush(uint32_t colour) {
 
 void PageCanvas::SetArrowCaps(float endHeight, float endWidth, bool filled, float startHeight,
                               float startWidth) {
-  const GdiplusApi* api = Gdiplus();
+  const GdiplusApi* api = GdiplusLibrary();
   if (!api || !smoothPen) return;
   auto make = [&](float h, float w) {
     Gdiplus::GpAdjustableArrowCap* cap = nullptr;
@@ -313,7 +322,7 @@ void PageCanvas::SetArrowCaps(float endHeight, float endWidth, bool filled, floa
 }
 
 void PageCanvas::SetLineCaps(int startCap, int endCap) {
-  const GdiplusApi* api = Gdiplus();
+  const GdiplusApi* api = GdiplusLibrary();
   if (!api || !smoothPen) return;
   api->GdipSetPenStartCap(smoothPen.get(), static_cast<Gdiplus::GpLineCap>(startCap));
   api->GdipSetPenEndCap(smoothPen.get(), static_cast<Gdiplus::GpLineCap>(endCap));
@@ -324,7 +333,7 @@ namespace {
 // Fills with the canvas's smooth brush, then outlines with its pen, each only when present.
 template <typename Fill, typename Outline>
 void FillThenOutline(const PageCanvas& c, Fill fill, Outline outline) {
-  const GdiplusApi* api = Gdiplus();
+  const GdiplusApi* api = GdiplusLibrary();
   if (!api || !c.graphics) return;
   if (c.smoothBrush) fill(*api, c.graphics.get(), c.smoothBrush.get());
   if (c.smoothPen) outline(*api, c.graphics.get(), c.smoothPen.get());
@@ -375,7 +384,7 @@ void PageCanvas::SmoothPolygon(std::span<const Gdiplus::PointF> points, int fill
 
 void PageCanvas::NewPath(int fillMode) {
   path.reset();
-  const GdiplusApi* api = Gdiplus();
+  const GdiplusApi* api = GdiplusLibrary();
   if (!api) return;
   Gdiplus::GpPath* created = nullptr;
   if (api->GdipCreatePath(static_cast<Gdiplus::GpFillMode>(fillMode), &created) == Gdiplus::Ok) {
@@ -385,12 +394,12 @@ void PageCanvas::NewPath(int fillMode) {
 
 void PageCanvas::PathLine(float x1, float y1, float x2, float y2) {
   if (!path) NewPath(Gdiplus::FillModeAlternate);
-  if (path) Gdiplus()->GdipAddPathLine(path.get(), x1, y1, x2, y2);
+  if (path) GdiplusLibrary()->GdipAddPathLine(path.get(), x1, y1, x2, y2);
 }
 
 void PageCanvas::PathArc(float x, float y, float w, float h, float start, float sweep) {
   if (!path) NewPath(Gdiplus::FillModeAlternate);
-  if (path) Gdiplus()->GdipAddPathArc(path.get(), x, y, w, h, start, sweep);
+  if (path) GdiplusLibrary()->GdipAddPathArc(path.get(), x, y, w, h, start, sweep);
 }
 
 void PageCanvas::FillDrawPath() {
@@ -419,13 +428,13 @@ void PageCanvas::SmoothRoundRect(float x, float y, float w, float h, float cw, f
   corner(4, x + w, y, x + w - cw, y, 270);
   corner(8, x + w, y + h, x + w - cw, y + h - ch, 0);
   corner(2, x, y + h, x, y + h - ch, 90);
-  Gdiplus()->GdipClosePathFigure(path.get());
+  GdiplusLibrary()->GdipClosePathFigure(path.get());
   FillDrawPath();
 }
 
 void PageCanvas::SetRotation(float angle, float cx, float cy) {
   worldTransform.reset();
-  const GdiplusApi* api = Gdiplus();
+  const GdiplusApi* api = GdiplusLibrary();
   if (!api) return;
   Gdiplus::GpMatrix* created = nullptr;
   if (api->GdipCreateMatrix(&created) != Gdiplus::Ok) return;
@@ -442,7 +451,7 @@ void PageCanvas::SetRotation(float angle, float cx, float cy) {
 void PageCanvas::SetPathFont(std::wstring_view face, float size, bool bold, bool italic,
                              bool strikeout, bool underline) {
   pathFontFamily.reset();
-  if (const GdiplusApi* api = Gdiplus()) {
+  if (const GdiplusApi* api = GdiplusLibrary()) {
     wchar_t name[100];
     size_t n = face.size() < 99 ? face.size() : 99;
     face.copy(name, n);
@@ -463,7 +472,7 @@ void PageCanvas::SetPathFont(std::wstring_view face, float size, bool bold, bool
 }
 
 void PageCanvas::PathText(float x, float y, float w, float h, std::wstring_view text) {
-  const GdiplusApi* api = Gdiplus();
+  const GdiplusApi* api = GdiplusLibrary();
   if (!api) return;
   if (pathFontSize == 0.0f) pathFontSize = kDefaultPathFontSize;
   if (!pathFontFamily) {
@@ -475,9 +484,14 @@ void PageCanvas::PathText(float x, float y, float w, float h, std::wstring_view 
   Gdiplus::GpPath* created = nullptr;
   if (api->GdipCreatePath(Gdiplus::FillModeAlternate, &created) != Gdiplus::Ok) return;
   GpPathOwner glyphs(created);
+  // A default string format: top-left alignment, wrapping at the layout width. Windows takes
+  // no format for the same, some other GDI+ implementations insist on one.
+  Gdiplus::GpStringFormat* format = nullptr;
+  if (api->GdipCreateStringFormat(0, LANG_NEUTRAL, &format) != Gdiplus::Ok) format = nullptr;
+  GpStringFormatOwner formatOwner(format);
   Gdiplus::RectF layout(x, y, w, h);
   api->GdipAddPathString(created, text.data(), static_cast<int>(text.size()),
-                         pathFontFamily.get(), pathFontStyle, pathFontSize, &layout, nullptr);
+                         pathFontFamily.get(), pathFontStyle, pathFontSize, &layout, format);
   // The outline of the glyphs' union, so that overlapping strokes draw no inner edges. Where
   // GDI+ cannot compute it the glyph path is drawn as it is.
   api->GdipWindingModeOutline(created, nullptr, 0.25f);

@@ -3,7 +3,7 @@
 // The installer runs elevated, often straight from a downloads folder, so it must not let the
 // loader search that folder for gdiplus.dll: GDI+ is kept out of the import table and loaded from
 // the system folder only, after the process has restricted its DLL search. Every function we call
-// is resolved by name into one table; when the DLL or any of its functions is missing, Gdiplus()
+// is resolved by name into one table; when the DLL or any of its functions is missing, GdiplusLibrary()
 // gives null and everything drawing through GDI+ quietly does nothing.
 #pragma once
 
@@ -31,6 +31,7 @@ namespace zv {
   X(GdipAddPathBezier) X(GdipAddPathBeziers) X(GdipAddPathCurve) X(GdipAddPathRectangle)        \
   X(GdipAddPathEllipse) X(GdipAddPathString) X(GdipClosePathFigure) X(GdipWindingModeOutline)   \
   X(GdipFillPath) X(GdipDrawPath) X(GdipCreateFontFamilyFromName) X(GdipDeleteFontFamily)       \
+  X(GdipCreateStringFormat) X(GdipDeleteStringFormat)                                           \
   X(GdipCreateBitmapFromHBITMAP) X(GdipDisposeImage) X(GdipGetImageEncodersSize)                \
   X(GdipGetImageEncoders) X(GdipSaveImageToFile)
 
@@ -44,7 +45,7 @@ struct GdiplusApi {
 
 // Loads gdiplus.dll from the system folder on first use and resolves the table; null when that
 // failed. The library stays loaded for the life of the process. Owning thread of the UI only.
-const GdiplusApi* Gdiplus();
+const GdiplusApi* GdiplusLibrary();
 
 // GdiplusStartup with a version 1 input: a token for ShutdownGdiplus, 0 when GDI+ is unavailable
 // or refused to start (drawing through GDI+ then does nothing).
@@ -72,7 +73,7 @@ struct GdiplusTraits {
   using Value = T*;
   static Value Invalid() { return nullptr; }
   static void Release(Value v) {
-    if (const GdiplusApi* api = Gdiplus()) (api->*Member)(v);
+    if (const GdiplusApi* api = GdiplusLibrary()) (api->*Member)(v);
   }
 };
 using GpGraphicsOwner = Owned<GdiplusTraits<Gdiplus::GpGraphics, &GdiplusApi::GdipDeleteGraphics>>;
@@ -84,6 +85,8 @@ using GpFontFamilyOwner =
     Owned<GdiplusTraits<Gdiplus::GpFontFamily, &GdiplusApi::GdipDeleteFontFamily>>;
 using GpLineCapOwner =
     Owned<GdiplusTraits<Gdiplus::GpCustomLineCap, &GdiplusApi::GdipDeleteCustomLineCap>>;
+using GpStringFormatOwner =
+    Owned<GdiplusTraits<Gdiplus::GpStringFormat, &GdiplusApi::GdipDeleteStringFormat>>;
 using GpImageOwner = Owned<GdiplusTraits<Gdiplus::GpImage, &GdiplusApi::GdipDisposeImage>>;
 
 }  // namespace zv

@@ -45,13 +45,13 @@ const GdiplusApi* LoadTable() {
 
 }  // namespace
 
-const GdiplusApi* Gdiplus() {
+const GdiplusApi* GdiplusLibrary() {
   static const GdiplusApi* gApi = LoadTable();
   return gApi;
 }
 
 ULONG_PTR StartGdiplus() {
-  const GdiplusApi* api = Gdiplus();
+  const GdiplusApi* api = GdiplusLibrary();
   if (!api) return 0;
   Gdiplus::GdiplusStartupInput input;  // version 1, no debug callback, background thread on
   input.GdiplusVersion = 1;
@@ -62,7 +62,7 @@ ULONG_PTR StartGdiplus() {
 
 void ShutdownGdiplus(ULONG_PTR token) {
   if (token == 0) return;
-  if (const GdiplusApi* api = Gdiplus()) api->GdiplusShutdown(token);
+  if (const GdiplusApi* api = GdiplusLibrary()) api->GdiplusShutdown(token);
 }
 
 }  // namespace zv

@@ -171,7 +171,7 @@ std::wstring PictureTextToWide(std::string_view text) {
 void PaintVectorPicture(PageCanvas& canvas, float x, float y, float width, float height,
                         std::string_view picture, std::string_view colours) {
   // Without GDI+ no graphics, pen, brush or path exists, and the sink draws nothing.
-  CanvasPictureSink sink(canvas, Gdiplus());
+  CanvasPictureSink sink(canvas, GdiplusLibrary());
   if (ReadVectorPicture(picture, x, y, width, height, colours, sink) == PictureStatus::kTooLong) {
     PrintTooLong();
   }

@@ -65,7 +65,7 @@ bool FindPngEncoder(const GdiplusApi& api, CLSID& clsid) {
 // Copies the back buffer into a bitmap that no DC holds (GDI+ must not be given a selected
 // bitmap) and saves that through GDI+'s PNG encoder.
 bool SavePng(const PageCanvas& canvas, const wchar_t* path) {
-  const GdiplusApi* api = Gdiplus();
+  const GdiplusApi* api = GdiplusLibrary();
   CLSID png{};
   if (!api || !canvas.backDc || !FindPngEncoder(*api, png)) return false;
   GdiBitmap copy(::CreateCompatibleBitmap(canvas.backDc.get(), canvas.width, canvas.height));
