@@ -94,7 +94,7 @@ FormWindow::~FormWindow() {
     // The class is really gone (no window of it is left): forget it so that a later form of
     // the same name registers it again instead of using a dead atom.
     std::erase_if(gClassCache, [&](const ClassCacheEntry& e) {
-      return e.module == module && e.name == className;
+      return e.module == module && ::lstrcmpiW(e.name.c_str(), className) == 0;
     });
   }
 }
@@ -171,8 +171,10 @@ ATOM RegisterFormClass(const wchar_t* className, HINSTANCE module, WNDPROC proce
   wchar_t name[256];
   const bool named = className && className[0];
   if (named) {
+    // Compared the way Windows compares class names (without regard to case): a second
+    // registration of the same class in other letters would only fail.
     for (const ClassCacheEntry& e : gClassCache) {
-      if (e.module == module && e.name == className) return e.atom;
+      if (e.module == module && ::lstrcmpiW(e.name.c_str(), className) == 0) return e.atom;
     }
     CopyText(name, 256, className);
   } else {

@@ -1,0 +1,596 @@
+// Window classes, control creation from keywords, DPI scaling, fonts and the lifetime of the
+// per-window records.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <cwctype>
+#include <memory>
+
+#include "tests/ui/support.h"
+
+using namespace zv;
+using zvtest::CreationSpy;
+using zvtest::TestForm;
+
+namespace {
+
+struct KeywordCase {
+  const wchar_t* keyword;
+  const wchar_t* className;  // null: the keyword itself
+  DWORD style;               // WS_CHILD included
+  DWORD exStyle;
+};
+
+// The whole keyword table, as the windows are asked to be created with default styles.
+const KeywordCase kKeywordCases[] = {
+    {L"BUTTON", nullptr, 0x50010F00, 0},
+    {L"CUSTOMBUTTON", L"Button", 0x5001000B, 0},
+    {L"OWNERDRAWBUTTON", L"Button", 0x5001000B, 0},
+    {L"RADIOBUTTON", L"Button", 0x50010D09, 0},
+    {L"OPTION", L"Button", 0x50010D09, 0},
+    {L"CHECKBOX", L"Button", 0x50010D03, 0},
+    {L"CHECK3STATE", L"Button", 0x50010D06, 0},
+    {L"LABEL", L"Static", 0x50020100, 0},
+    {L"BITMAPLABEL", L"Static", 0x5002000E, 0x20},
+    {L"ICONLABEL", L"Static", 0x50020003, 0x20},
+    {L"BITMAPBUTTON", L"Button", 0x50010080, 0},
+    {L"ICONBUTTON", L"Button", 0x50010040, 0},
+    {L"CUSTOMLABEL", L"Static", 0x5002000D, 0},
+    {L"FRAME", L"Static", 0x54020007, 0x20},
+    {L"FRAMEWINDOW", L"Static", 0x54020007, 0x20},
+    {L"GROUPBOX", L"Button", 0x54020007, 0x20},
+    {L"LINE", L"Static", 0x50000012, 0x20},
+    {L"EDIT", L"Edit", 0x50010080, 0x200},
+    {L"TEXTBOX", L"Edit", 0x50010080, 0x200},
+    {L"EDITMULTILINE", L"Edit", 0x50211184, 0x200},
+    {L"MULTILINETEXTBOX", L"Edit", 0x50211184, 0x200},
+    {L"COMBOBOX", nullptr, 0x50A10302, 0x200},
+    {L"COMBOBOXEX", L"ComboBoxEx32", 0x50810003, 0},
+    {L"COMBOBOXEX32", L"ComboBoxEx32", 0x50810003, 0},
+    {L"LISTBOX", nullptr, 0x50B10043, 0x200},
+    {L"PROGRESSBAR", L"msctls_progress32", 0x50000000, 0},
+    {L"MSCTLS_PROGRESS32", L"msctls_progress32", 0x50000000, 0},
+    {L"HEADER", L"SysHeader32", 0x50000003, 0},
+    {L"SYSHEADER32", L"SysHeader32", 0x50000003, 0},
+    {L"TREEVIEW", L"SysTreeView32", 0x50810027, 0x200},
+    {L"SYSTREEVIEW32", L"SysTreeView32", 0x50810027, 0x200},
+    {L"LISTVIEW", L"SysListView32", 0x52010349, 0x200},
+    {L"SYSLISTVIEW32", L"SysListView32", 0x52010349, 0x200},
+    {L"TOOLBAR", L"ToolbarWindow32", 0x56800901, 0},
+    {L"TOOLBARWINDOW32", L"ToolbarWindow32", 0x56800901, 0},
+    {L"REBAR", L"ReBarWindow32", 0x56800640, 0},
+    {L"REBARWINDOW32", L"ReBarWindow32", 0x56800640, 0},
+    {L"DATETIMEPICKER", L"SysDateTimePick32", 0x50010000, 0},
+    {L"SYSDATETIMEPICK32", L"SysDateTimePick32", 0x50010000, 0},
+    {L"MONTHCALENDAR", L"SysMonthCal32", 0x50010000, 0x200},
+    {L"MONTHCAL", L"SysMonthCal32", 0x50010000, 0x200},
+    {L"SYSMONTHCAL32", L"SysMonthCal32", 0x50010000, 0x200},
+    {L"IPADDRESS", L"SysIPAddress32", 0x50010000, 0x200},
+    {L"SYSIPADDRESS32", L"SysIPAddress32", 0x50010000, 0x200},
+    {L"HOTKEY", L"msctls_hotkey32", 0x50010000, 0x200},
+    {L"MSCTLS_HOTKEY32", L"msctls_hotkey32", 0x50010000, 0x200},
+    {L"ANIMATE", L"SysAnimate32", 0x50000002, 0},
+    {L"ANIMATION", L"SysAnimate32", 0x50000002, 0},
+    {L"SYSANIMATE32", L"SysAnimate32", 0x50000002, 0},
+    {L"SYSLINK", nullptr, 0x50010000, 0},
+    {L"PAGER", L"SysPager", 0x50010001, 0},
+    {L"SYSPAGER", L"SysPager", 0x50010001, 0},
+    {L"TAB", L"SysTabControl32", 0x56030800, 0x10000},
+    {L"TABCONTROL", L"SysTabControl32", 0x56030800, 0x10000},
+    {L"SYSTABCONTROL32", L"SysTabControl32", 0x56030800, 0x10000},
+    {L"STATUSBAR", L"msctls_statusbar32", 0x56000103, 0},
+    {L"MSCTLS_STATUSBAR32", L"msctls_statusbar32", 0x56000103, 0},
+    {L"SIZEBAR", L"Scrollbar", 0x50000014, 0},
+    {L"SIZEBOX", L"Scrollbar", 0x50000014, 0},
+    {L"SIZEGRIP", L"Scrollbar", 0x50000014, 0},
+    {L"HSCROLLBAR", L"Scrollbar", 0x50010000, 0},
+    {L"VSCROLLBAR", L"Scrollbar", 0x50010001, 0},
+    {L"TRACKBAR", L"msctls_trackbar32", 0x50010101, 0},
+    {L"MSCTLS_TRACKBAR32", L"msctls_trackbar32", 0x50010101, 0},
+    {L"SLIDER", L"msctls_trackbar32", 0x50010101, 0},
+    {L"UPDOWN", L"msctls_updown32", 0x50000027, 0},
+    {L"MSCTLS_UPDOWN32", L"msctls_updown32", 0x50000027, 0},
+    {L"RICHEDIT", L"RichEdit50W", 0x503191C4, 0x200},
+    {L"RICHEDIT50W", L"RichEdit50W", 0x503191C4, 0x200},
+};
+
+std::wstring Lower(const wchar_t* text) {
+  std::wstring result(text);
+  for (wchar_t& c : result) c = static_cast<wchar_t>(std::towlower(c));
+  return result;
+}
+
+// Under Wine the creation hook sees the class name with the activation context's version
+// prefix ("6.0.2600.2982!Button") for the classes the common controls 6 manifest redirects.
+std::wstring WithoutVersion(const std::wstring& className) {
+  const size_t bang = className.find(L'!');
+  return bang == std::wstring::npos ? className : className.substr(bang + 1);
+}
+
+// Fonts given to windows of the test's own child class.
+HFONT gLastFont = nullptr;
+LRESULT CALLBACK FontRecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_SETFONT) gLastFont = reinterpret_cast<HFONT>(wParam);
+  return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+std::wstring ClassOf(HWND window) {
+  wchar_t name[260] = {};
+  ::GetClassNameW(window, name, 260);
+  return name;
+}
+
+HWND Create(TestForm& form, const wchar_t* keyword, DWORD style = kDefaultStyle,
+            DWORD exStyle = kDefaultStyle, const wchar_t* caption = L"", int x = 10, int y = 10,
+            int w = 120, int h = 40) {
+  return CreateControl(form.formWindow(), keyword, nullptr, 200, caption, x, y, w, h, style,
+                       exStyle, nullptr, nullptr, 0, 0);
+}
+
+}  // namespace
+
+TEST(ControlCreation, EveryKeywordGivesItsClassAndDefaultStyles) {
+  TestForm form(400, 300);
+  ASSERT_TRUE(form.window());
+  for (const KeywordCase& c : kKeywordCases) {
+    SCOPED_TRACE(testing::Message() << "keyword " << testing::PrintToString(std::wstring(c.keyword)));
+    CreationSpy spy;
+    HWND control = Create(form, c.keyword);
+    ASSERT_TRUE(control);
+    const zvtest::CreationArgs args = spy.For(control);
+    const std::wstring expectedClass = c.className ? c.className : c.keyword;
+    EXPECT_EQ(Lower(WithoutVersion(args.className).c_str()), Lower(expectedClass.c_str()));
+    EXPECT_EQ(args.style, c.style);
+    EXPECT_EQ(args.exStyle, c.exStyle);
+    EXPECT_EQ(Lower(ClassOf(control).c_str()), Lower(expectedClass.c_str()));
+    EXPECT_EQ(::GetParent(control), form.window());
+    EXPECT_EQ(::GetDlgCtrlID(control), 200);
+    ::DestroyWindow(control);
+  }
+}
+
+TEST(ControlCreation, KeywordsIgnoreLetterCase) {
+  TestForm form(400, 300);
+  for (const wchar_t* keyword : {L"checkbox", L"CheckBox", L"cHECKbOX"}) {
+    CreationSpy spy;
+    HWND control = Create(form, keyword);
+    ASSERT_TRUE(control);
+    EXPECT_EQ(WithoutVersion(spy.For(control).className), L"Button");
+    EXPECT_EQ(spy.For(control).style, 0x50010D03u);
+    ::DestroyWindow(control);
+  }
+  // A class name that is also an alias takes that keyword's defaults.
+  CreationSpy spy;
+  HWND list = Create(form, L"SysListView32");
+  ASSERT_TRUE(list);
+  EXPECT_EQ(spy.For(list).style, 0x52010349u);
+  EXPECT_EQ(spy.For(list).exStyle, 0x200u);
+}
+
+TEST(ControlCreation, UnknownKeywordIsUsedAsClassNameWithChildStyleOnly) {
+  TestForm form(400, 300);
+  const ATOM atom =
+      RegisterFormClass(L"ZvTestCustomChild", form.formWindow().module, FontRecordingProc);
+  ASSERT_NE(atom, 0);
+  CreationSpy spy;
+  gLastFont = nullptr;
+  HWND control = Create(form, L"ZvTestCustomChild");
+  ASSERT_TRUE(control);
+  EXPECT_EQ(spy.For(control).className, L"ZvTestCustomChild");
+  EXPECT_EQ(spy.For(control).style, static_cast<DWORD>(WS_CHILD));
+  EXPECT_EQ(spy.For(control).exStyle, 0u);
+  // It gets the form's default font.
+  EXPECT_EQ(gLastFont, form.formWindow().defaultFont.get());
+
+  EXPECT_EQ(Create(form, L"ZvNoSuchClassAnywhere"), nullptr);
+  EXPECT_EQ(Create(form, L""), nullptr);
+}
+
+TEST(ControlCreation, ButtonSpecialStylesAndExplicitStyles) {
+  TestForm form(400, 300);
+  const std::pair<DWORD, DWORD> cases[] = {
+      {0x8000, 0x50018F00}, {1, 0x50010F01},          {11, 0x5001000B},
+      {0x54010F00, 0x54010F00}, {BS_CHECKBOX, 0x40000002}, {0, 0x40000000},
+  };
+  for (auto [given, expected] : cases) {
+    CreationSpy spy;
+    HWND button = Create(form, L"BUTTON", given);
+    ASSERT_TRUE(button);
+    EXPECT_EQ(spy.For(button).style, expected) << "given style " << given;
+    ::DestroyWindow(button);
+  }
+  CreationSpy spy;
+  HWND radio = Create(form, L"OPTION", 0x20000);
+  ASSERT_TRUE(radio);
+  EXPECT_EQ(spy.For(radio).style, 0x50030D09u);
+  // The tab control always gets WS_EX_CONTROLPARENT, also with an explicit extended style.
+  HWND tab = Create(form, L"TAB", kDefaultStyle, WS_EX_CLIENTEDGE);
+  ASSERT_TRUE(tab);
+  EXPECT_EQ(spy.For(tab).exStyle, static_cast<DWORD>(WS_EX_CLIENTEDGE | WS_EX_CONTROLPARENT));
+}
+
+TEST(ControlCreation, PerKindSetUp) {
+  TestForm form(400, 300);
+  HWND progress = Create(form, L"PROGRESSBAR");
+  ASSERT_TRUE(progress);
+  PBRANGE range{};
+  ::SendMessageW(progress, PBM_GETRANGE, TRUE, reinterpret_cast<LPARAM>(&range));
+  EXPECT_EQ(range.iLow, 0);
+  EXPECT_EQ(range.iHigh, 100);
+  EXPECT_EQ(::SendMessageW(progress, PBM_GETPOS, 0, 0), 0);
+
+  HWND track = Create(form, L"TRACKBAR");
+  ASSERT_TRUE(track);
+  EXPECT_EQ(::SendMessageW(track, TBM_GETRANGEMIN, 0, 0), 0);
+  EXPECT_EQ(::SendMessageW(track, TBM_GETRANGEMAX, 0, 0), 100);
+  EXPECT_EQ(::SendMessageW(track, TBM_GETPAGESIZE, 0, 0), 10);
+
+  // The up-down control counts up: minimum 0, maximum 100.
+  HWND updown = Create(form, L"UPDOWN", kDefaultStyle, kDefaultStyle, L"", 30, 40, 20, 25);
+  ASSERT_TRUE(updown);
+  int low = -1, high = -1;
+  ::SendMessageW(updown, UDM_GETRANGE32, reinterpret_cast<WPARAM>(&low), reinterpret_cast<LPARAM>(&high));
+  EXPECT_EQ(low, 0);
+  EXPECT_EQ(high, 100);
+  EXPECT_EQ(::SendMessageW(updown, UDM_GETBASE, 0, 0), 10);
+  const RECT updownRect = zvtest::ChildRect(updown);
+  EXPECT_EQ(updownRect.left, 30);
+  EXPECT_EQ(updownRect.top, 40);
+  EXPECT_EQ(updownRect.right - updownRect.left, 20);
+  EXPECT_EQ(updownRect.bottom - updownRect.top, 25);
+
+  HWND scroll = Create(form, L"HSCROLLBAR");
+  ASSERT_TRUE(scroll);
+  SCROLLINFO info{sizeof(SCROLLINFO), SIF_ALL, 0, 0, 0, 0, 0};
+  ASSERT_TRUE(::GetScrollInfo(scroll, SB_CTL, &info));
+  EXPECT_EQ(info.nMin, 0);
+  EXPECT_EQ(info.nMax, 100);
+  EXPECT_EQ(info.nPos, 0);
+
+  HWND picker = Create(form, L"DATETIMEPICKER");
+  ASSERT_TRUE(picker);
+  EXPECT_EQ(reinterpret_cast<HFONT>(::SendMessageW(picker, DTM_GETMCFONT, 0, 0)),
+            form.formWindow().defaultFont.get());
+
+  // The size grip ignores the given rectangle: bottom-right corner of the form.
+  zvtest::CreationSpy spy;
+  HWND grip = Create(form, L"SIZEGRIP");
+  ASSERT_TRUE(grip);
+  const zvtest::CreationArgs args = spy.For(grip);
+  EXPECT_EQ(args.width, ::GetSystemMetrics(SM_CXVSCROLL));
+  EXPECT_EQ(args.height, ::GetSystemMetrics(SM_CYHSCROLL));
+  EXPECT_EQ(args.x + args.width, 400);
+  EXPECT_EQ(args.y + args.height, 300);
+
+  // Labels without the font column keep the system font.
+  HWND line = Create(form, L"LINE");
+  ASSERT_TRUE(line);
+  EXPECT_NE(reinterpret_cast<HFONT>(::SendMessageW(line, WM_GETFONT, 0, 0)),
+            form.formWindow().defaultFont.get());
+}
+
+TEST(ControlCreation, ToolbarButtonSizeFollowsTheScale) {
+  TestForm unscaled(400, 300);
+  HWND plain = Create(unscaled, L"TOOLBAR");
+  ASSERT_TRUE(plain);
+  const auto plainSize = static_cast<DWORD>(::SendMessageW(plain, TB_GETBUTTONSIZE, 0, 0));
+
+  TestForm scaled(400, 300, 144.0f);
+  HWND toolbar = Create(scaled, L"TOOLBAR");
+  ASSERT_TRUE(toolbar);
+  const auto size = static_cast<DWORD>(::SendMessageW(toolbar, TB_GETBUTTONSIZE, 0, 0));
+  EXPECT_EQ(LOWORD(size), RoundHalfEven(LOWORD(plainSize) * 1.5));
+  EXPECT_EQ(HIWORD(size), RoundHalfEven(HIWORD(plainSize) * 1.5));
+}
+
+TEST(ControlCreation, IconLabelLoadsResourceByNumberOrName) {
+  TestForm form(400, 300);
+  HWND byNumber = Create(form, L"ICONLABEL", kDefaultStyle, kDefaultStyle, L"#101");
+  HWND byName = Create(form, L"ICONLABEL", kDefaultStyle, kDefaultStyle, L"NAMEDICON");
+  HWND missing = Create(form, L"ICONLABEL", kDefaultStyle, kDefaultStyle, L"#999");
+  ASSERT_TRUE(byNumber && byName && missing);
+  const auto numberIcon = reinterpret_cast<HICON>(::SendMessageW(byNumber, STM_GETIMAGE, IMAGE_ICON, 0));
+  const auto nameIcon = reinterpret_cast<HICON>(::SendMessageW(byName, STM_GETIMAGE, IMAGE_ICON, 0));
+  ASSERT_TRUE(numberIcon);
+  ASSERT_TRUE(nameIcon);
+  EXPECT_EQ(::SendMessageW(missing, STM_GETIMAGE, IMAGE_ICON, 0), 0);
+  ICONINFO info{};
+  ASSERT_TRUE(::GetIconInfo(numberIcon, &info));
+  BITMAP bitmap{};
+  ::GetObjectW(info.hbmColor, sizeof(bitmap), &bitmap);
+  EXPECT_EQ(bitmap.bmWidth, 16);  // the test icon's own size
+  ::DeleteObject(info.hbmColor);
+  ::DeleteObject(info.hbmMask);
+  // The loaded icon belongs to the control and goes with it.
+  ::DestroyWindow(byNumber);
+  EXPECT_FALSE(zvtest::IconAlive(numberIcon));
+}
+
+TEST(DpiScaling, ControlsAndFormsRoundToNearestEven) {
+  FormWindow probe(L"");
+  SetDpi(probe, 144.0f);
+  EXPECT_EQ(probe.dpi, 144);
+  EXPECT_FLOAT_EQ(probe.scaleX, 1.5f);
+  EXPECT_FLOAT_EQ(probe.scaleY, 1.5f);
+  SetDpi(probe, 119.5f);
+  EXPECT_EQ(probe.dpi, 120);  // 119.5 to the even neighbour
+  SetDpi(probe, -1.0f);       // the screen's DPI
+  zv::WindowDc screen = zv::WindowDc::Client(nullptr);
+  EXPECT_EQ(probe.dpi, ::GetDeviceCaps(screen.get(), LOGPIXELSX));
+
+  CreationSpy spy;
+  TestForm form(451, 314, 144.0f);
+  ASSERT_TRUE(form.window());
+  RECT outer{};
+  ::GetWindowRect(form.window(), &outer);
+  EXPECT_EQ(outer.right - outer.left, 676);  // 676.5
+  EXPECT_EQ(outer.bottom - outer.top, 471);
+
+  HWND check = form.AddControl(L"CHECKBOX", 103, 35, 125, 149, 13);
+  ASSERT_TRUE(check);
+  const RECT rect = zvtest::ChildRect(check);
+  EXPECT_EQ(rect.left, 52);   // 52.5
+  EXPECT_EQ(rect.top, 188);   // 187.5
+  EXPECT_EQ(rect.right - rect.left, 224);  // 223.5
+  EXPECT_EQ(rect.bottom - rect.top, 20);   // 19.5
+
+  // The default font grows with the form's DPI: 9 points at 144 DPI.
+  LOGFONTW font{};
+  ASSERT_TRUE(::GetObjectW(form.formWindow().defaultFont.get(), sizeof(font), &font));
+  const int logY = ::GetDeviceCaps(screen.get(), LOGPIXELSY);
+  EXPECT_EQ(font.lfHeight, -::MulDiv(9 * 144 / logY, logY, 72));
+  EXPECT_EQ(font.lfWeight, FW_NORMAL);
+  EXPECT_EQ(font.lfOutPrecision, OUT_TT_PRECIS);
+  EXPECT_EQ(reinterpret_cast<HFONT>(::SendMessageW(check, WM_GETFONT, 0, 0)),
+            form.formWindow().defaultFont.get());
+}
+
+TEST(DpiScaling, DefaultPositionPassesThrough) {
+  FormWindow* formWindow = new FormWindow(L"");
+  SetDpi(*formWindow, 144.0f);
+  CreationSpy spy;
+  HWND window = CreateFormWindow(*formWindow, nullptr, L"t", zvtest::TestFormProc, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, 100, 100, WS_OVERLAPPEDWINDOW, 0);
+  ASSERT_TRUE(window);
+  // Wine's creation hook already sees the position the system chose; a scaled CW_USEDEFAULT
+  // would have been a position far off the screen.
+  RECT rect{};
+  ::GetWindowRect(window, &rect);
+  EXPECT_GE(rect.left, 0);
+  EXPECT_LT(rect.left, ::GetSystemMetrics(SM_CXSCREEN));
+  EXPECT_EQ(spy.For(window).width, 150);
+  EXPECT_EQ(GetFormWindow(window), formWindow);
+  ::DestroyWindow(window);
+}
+
+TEST(FormWindowSetUp, DefaultFontChoice) {
+  // Wine reports every process DPI aware, so the unaware choice is checked directly.
+  FormWindow form(L"");
+  form.defaultFontFace[0] = L'\0';
+  form.defaultFontSize = 0;
+  ChooseDefaultFont(form, false, 1000);
+  EXPECT_STREQ(form.defaultFontFace, L"Tahoma");
+  EXPECT_EQ(form.defaultFontSize, 8);
+  form.defaultFontFace[0] = L'\0';
+  form.defaultFontSize = 0;
+  ChooseDefaultFont(form, true, 502);
+  EXPECT_STREQ(form.defaultFontFace, L"Tahoma");
+  form.defaultFontFace[0] = L'\0';
+  form.defaultFontSize = 0;
+  ChooseDefaultFont(form, true, 600);
+  EXPECT_STREQ(form.defaultFontFace, L"Segoe UI");
+  EXPECT_EQ(form.defaultFontSize, 9);
+  // Values already set are kept.
+  form.defaultFontSize = 12;
+  ChooseDefaultFont(form, false, 0);
+  EXPECT_EQ(form.defaultFontSize, 12);
+  EXPECT_STREQ(form.defaultFontFace, L"Segoe UI");
+  EXPECT_GE(WindowsVersionNumber(), 600);
+}
+
+TEST(FormWindowSetUp, ClassNameIsReadBackAndSecondCreationRefused) {
+  TestForm form(200, 100, 96.0f, WS_POPUP, L"Zelv软件安装_TestForm");
+  ASSERT_TRUE(form.window());
+  EXPECT_STREQ(form.formWindow().className, L"Zelv软件安装_TestForm");
+  EXPECT_EQ(ClassOf(form.window()), L"Zelv软件安装_TestForm");
+  EXPECT_EQ(CreateFormWindow(form.formWindow(), nullptr, L"", zvtest::TestFormProc, 0, 0, 10, 10,
+                             WS_POPUP, 0),
+            nullptr);
+  // A second form of the same class uses the registered class.
+  TestForm second(200, 100, 96.0f, WS_POPUP, L"Zelv软件安装_TestForm");
+  ASSERT_TRUE(second.window());
+  EXPECT_EQ(second.formWindow().classAtom, form.formWindow().classAtom);
+}
+
+namespace {
+
+int ClassNumber(ATOM atom) {
+  HWND probe = ::CreateWindowExW(0, MAKEINTATOM(atom), L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                 ::GetModuleHandleW(nullptr), nullptr);
+  const std::wstring name = ClassOf(probe);
+  ::DestroyWindow(probe);
+  zvtest::PumpPending();  // the default procedure posted WM_QUIT on destruction
+  MSG quit;
+  ::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+  const std::wstring prefix = L"KWDWindowClass:";
+  if (name.compare(0, prefix.size(), prefix) != 0) return -1;
+  return std::stoi(name.substr(prefix.size()));
+}
+
+}  // namespace
+
+TEST(ClassRegistration, CounterAndCache) {
+  HINSTANCE module = ::GetModuleHandleW(nullptr);
+  const ATOM first = RegisterFormClass(L"", module, nullptr);
+  ASSERT_NE(first, 0);
+  const int n = ClassNumber(first);
+  ASSERT_GE(n, 0);
+  EXPECT_EQ(ClassNumber(RegisterFormClass(nullptr, module, nullptr)), n + 1);
+
+  // A named registration advances the number too; repeating it (in any letter case) does not.
+  const ATOM named = RegisterFormClass(L"ZvTestCachedClass", module, nullptr);
+  ASSERT_NE(named, 0);
+  EXPECT_EQ(RegisterFormClass(L"ZvTestCachedClass", module, zvtest::TestFormProc), named);
+  EXPECT_EQ(RegisterFormClass(L"zvtestcachedclass", module, nullptr), named);
+  EXPECT_EQ(ClassNumber(RegisterFormClass(L"", module, nullptr)), n + 3);
+
+  WNDCLASSEXW info{};
+  info.cbSize = sizeof(info);
+  ASSERT_TRUE(::GetClassInfoExW(module, L"ZvTestCachedClass", &info));
+  EXPECT_EQ(info.style, static_cast<UINT>(CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS));
+  EXPECT_EQ(info.cbWndExtra, static_cast<int>(sizeof(void*)));
+  EXPECT_EQ(info.cbClsExtra, 0);
+  EXPECT_EQ(info.hbrBackground, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
+}
+
+TEST(ClassRegistration, FormWithoutWindowGivesItsClassBack) {
+  // A form whose window was never created unregisters its class; the next form of that name
+  // registers it again rather than using a dead atom.
+  HINSTANCE module = ::GetModuleHandleW(nullptr);
+  {
+    FormWindow form(L"ZvTestShortLived");
+    ASSERT_NE(RegisterFormClass(form.className, module, zvtest::TestFormProc), 0);
+  }
+  WNDCLASSEXW info{};
+  info.cbSize = sizeof(info);
+  EXPECT_FALSE(::GetClassInfoExW(module, L"ZvTestShortLived", &info));
+  TestForm again(100, 100, 96.0f, WS_POPUP, L"ZvTestShortLived");
+  EXPECT_TRUE(again.window());
+}
+
+TEST(Fonts, CacheAndFontText) {
+  HFONT yahei = CreateFontFromText(L"Microsoft YaHei,9,0");
+  ASSERT_TRUE(yahei);
+  EXPECT_EQ(CreateFontFromText(L"Microsoft YaHei,9,0"), yahei);
+  EXPECT_NE(CreateFontFromText(L"Microsoft YaHei,9,1"), yahei);
+
+  zv::WindowDc screen = zv::WindowDc::Client(nullptr);
+  const int logX = ::GetDeviceCaps(screen.get(), LOGPIXELSX);
+  const int logY = ::GetDeviceCaps(screen.get(), LOGPIXELSY);
+  LOGFONTW font{};
+  ASSERT_TRUE(::GetObjectW(yahei, sizeof(font), &font));
+  EXPECT_STREQ(font.lfFaceName, L"Microsoft YaHei");
+  EXPECT_EQ(font.lfHeight, -::MulDiv(9 * logX / logY, logY, 72));
+  EXPECT_EQ(font.lfWeight, FW_NORMAL);
+  EXPECT_EQ(font.lfCharSet, DEFAULT_CHARSET);
+  EXPECT_EQ(font.lfOutPrecision, OUT_TT_PRECIS);
+  EXPECT_EQ(font.lfQuality, DEFAULT_QUALITY);
+
+  ASSERT_TRUE(::GetObjectW(CreateFontFromText(L"Arial,30,1,1,1,2"), sizeof(font), &font));
+  EXPECT_EQ(font.lfWeight, FW_BOLD);
+  EXPECT_TRUE(font.lfItalic && font.lfUnderline && font.lfStrikeOut);
+  EXPECT_EQ(font.lfQuality, ANTIALIASED_QUALITY);
+  EXPECT_EQ(font.lfHeight, -::MulDiv(30 * logX / logY, logY, 72));
+
+  // Empty face and size: SimSun 9.
+  ASSERT_TRUE(::GetObjectW(CreateFontFromText(L",0"), sizeof(font), &font));
+  EXPECT_STREQ(font.lfFaceName, L"SimSun");
+  EXPECT_EQ(font.lfHeight, -::MulDiv(9 * logX / logY, logY, 72));
+  ASSERT_TRUE(::GetObjectW(CreateFontFromText(L""), sizeof(font), &font));
+  EXPECT_STREQ(font.lfFaceName, L"SimSun");
+
+  // The face is cut to 31 characters.
+  const std::wstring longFace(40, L'x');
+  ASSERT_TRUE(::GetObjectW(CreateFontFromText(longFace + L",10"), sizeof(font), &font));
+  EXPECT_EQ(std::wstring(font.lfFaceName), longFace.substr(0, 31));
+}
+
+TEST(Records, ControlDestroyedBeforeItsFormFreesItsRecord) {
+  TestForm form(300, 200);
+  HWND control = form.AddControl(L"TEXTBOX", 106, 10, 10, 100, 20);
+  ASSERT_TRUE(control);
+  ControlData* record = GetControlData(control);
+  ASSERT_TRUE(record);
+  EXPECT_EQ(::GetWindowLongPtrW(control, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&SubclassProc));
+  EXPECT_TRUE(::GetPropW(control, kOldWndProcProp));
+
+  record->backBrush.reset(::CreateSolidBrush(RGB(1, 2, 3)));
+  record->cursor.reset(::CopyIcon(::LoadCursorW(nullptr, IDC_ARROW)));
+  record->tooltip.reset(::CreateWindowExW(0, L"Static", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                          nullptr, nullptr));
+  const HBRUSH brush = record->backBrush.get();
+  const HCURSOR cursor = record->cursor.get();
+  const HWND tooltip = record->tooltip.get();
+  ASSERT_TRUE(brush && cursor && tooltip);
+
+  ::DestroyWindow(control);
+  EXPECT_EQ(::GetObjectType(brush), 0u);
+  EXPECT_FALSE(zvtest::IconAlive(cursor));
+  EXPECT_FALSE(::IsWindow(tooltip));
+  // The form's chain holds only the form's own record: windowed controls are never in it.
+  EXPECT_EQ(form.record().nextWindowless, nullptr);
+}
+
+TEST(Records, ControlWithoutSubclassProcStillFreesItsRecord) {
+  TestForm form(300, 200);
+  HWND control = Create(form, L"LABEL");
+  ASSERT_TRUE(control);
+  auto record = std::make_unique<ControlData>();
+  record->backBrush.reset(::CreateSolidBrush(RGB(4, 5, 6)));
+  const HBRUSH brush = record->backBrush.get();
+  AttachControlData(control, std::move(record));
+  // Attaching again replaces and frees the earlier record.
+  auto replacement = std::make_unique<ControlData>();
+  replacement->backBrush.reset(::CreateSolidBrush(RGB(7, 8, 9)));
+  const HBRUSH second = replacement->backBrush.get();
+  AttachControlData(control, std::move(replacement));
+  EXPECT_EQ(::GetObjectType(brush), 0u);
+  EXPECT_EQ(::GetObjectType(second), static_cast<DWORD>(OBJ_BRUSH));
+  ::DestroyWindow(control);
+  EXPECT_EQ(::GetObjectType(second), 0u);
+}
+
+TEST(Records, FormDestructionReleasesFormWindowAndChain) {
+  zvtest::gCounters = {};
+  auto form = std::make_unique<TestForm>(300, 200);
+  HWND window = form->window();
+  ASSERT_TRUE(window);
+  const HFONT defaultFont = form->formWindow().defaultFont.get();
+  ASSERT_TRUE(defaultFont);
+  SetMousePointer(window, 13);
+  const HCURSOR formCursor = form->record().cursor.get();
+  ASSERT_TRUE(formCursor);
+  form->record().largeIcon.reset(::CopyIcon(::LoadIconW(nullptr, IDI_APPLICATION)));
+  const HICON icon = form->record().largeIcon.get();
+  form->record().tooltip.reset(::CreateWindowExW(0, L"Static", L"", WS_POPUP, 0, 0, 1, 1, nullptr,
+                                                 nullptr, nullptr, nullptr));
+  const HWND tooltip = form->record().tooltip.get();
+  HandleSysColorChange(window);
+  const HBRUSH formBrush = form->record().backBrush.get();
+  ASSERT_TRUE(formBrush);
+
+  form->AddWindowless(102, 0, 0, 10, 10);
+  WindowlessHandle frame = form->AddWindowless(107, 0, 0, 50, 50);
+  ControlData* frameRecord = FindWindowlessControl(frame);
+  ASSERT_TRUE(frameRecord);
+  frameRecord->cursor.reset(::CopyIcon(::LoadCursorW(nullptr, IDC_HAND)));
+  const HCURSOR frameCursor = frameRecord->cursor.get();
+
+  HWND control = form->AddControl(L"BUTTON", 111, 10, 10, 60, 20);
+  GetControlData(control)->backBrush.reset(::CreateSolidBrush(RGB(9, 9, 9)));
+  const HBRUSH controlBrush = GetControlData(control)->backBrush.get();
+
+  ::DestroyWindow(window);
+  EXPECT_EQ(zvtest::gCounters.destroys, 1);
+  EXPECT_EQ(::GetObjectType(defaultFont), 0u);  // the FormWindow was destroyed
+  EXPECT_FALSE(zvtest::IconAlive(formCursor));
+  EXPECT_FALSE(zvtest::IconAlive(icon));
+  EXPECT_FALSE(::IsWindow(tooltip));
+  EXPECT_EQ(::GetObjectType(formBrush), 0u);
+  EXPECT_FALSE(zvtest::IconAlive(frameCursor));
+  EXPECT_EQ(::GetObjectType(controlBrush), 0u);
+  form.reset();
+}
+
+TEST(Records, FocusIsRememberedByTheForm) {
+  TestForm form(300, 200);
+  HWND first = form.AddControl(L"TEXTBOX", 106, 10, 10, 100, 20);
+  HWND second = form.AddControl(L"BUTTON", 111, 10, 40, 100, 20);
+  ::ShowWindow(form.window(), SW_SHOW);
+  ::SetFocus(second);
+  EXPECT_EQ(form.record().focusOrAttached, second);
+  ::SetFocus(first);
+  EXPECT_EQ(form.record().focusOrAttached, first);
+}
