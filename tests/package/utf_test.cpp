@@ -101,7 +101,9 @@ TEST(Utf8ToWide, PlatformConverterAgrees) {
     ASSERT_EQ(Utf8ToWide(input), PlatformWindowsBehaviour(input)) << round;
     // Wherever no sequence is cut off by the end, Wine's plain result agrees as well.
     const std::u16string plain = Platform(input);
-    if (plain.size() >= Utf8ToWide(input).size()) ASSERT_EQ(Utf8ToWide(input), plain) << round;
+    if (plain.size() >= Utf8ToWide(input).size()) {
+      ASSERT_EQ(Utf8ToWide(input), plain) << round;
+    }
   }
   // Valid text of every length class, Chinese included.
   const Bytes text = WideToUtf8(u"Zelv软件安装 \u00E9\u07FF\u0800\uFFFD\U00010000\U0010FFFF");
