@@ -101,33 +101,34 @@ void SetFocus(const ControlHandle& c) {
   if (Exists(c.window)) ::SetFocus(c.window);
 }
 
-void SetForeColor(const ControlHandle& c, COLORREF color) {
+namespace {
+
+// Stores a fore or back colour; controls that draw their own colours are told directly, the
+// others ask for it through the colour messages their form answers.
+void SetControlColor(const ControlHandle& c, COLORREF color, bool back) {
   if (!Exists(c.window)) return;
-  if (ControlData* record = GetControlData(c.window)) record->foreColor = color;
-  // Controls that draw their own colours are told directly; the others ask through the colour
-  // messages their form answers.
-  const COLORREF resolved = ResolveColor(color, CLR_DEFAULT);
+  if (ControlData* record = GetControlData(c.window)) {
+    (back ? record->backColor : record->foreColor) = color;
+  }
+  // The "default" code gives each control its own way of saying "the system colour".
+  const COLORREF resolved = ResolveColor(color, kNoColor);
+  const bool isDefault = resolved == kNoColor;
   if (ClassIs(c.window, WC_TREEVIEWW)) {
-    ::SendMessageW(c.window, TVM_SETTEXTCOLOR, 0, resolved);
+    ::SendMessageW(c.window, back ? TVM_SETBKCOLOR : TVM_SETTEXTCOLOR, 0, resolved);
   } else if (ClassIs(c.window, WC_LISTVIEWW)) {
-    ::SendMessageW(c.window, LVM_SETTEXTCOLOR, 0, resolved);
+    ::SendMessageW(c.window, back ? LVM_SETBKCOLOR : LVM_SETTEXTCOLOR, 0,
+                   isDefault ? CLR_DEFAULT : resolved);
+  } else if (back && (ClassIs(c.window, L"RichEdit50W") || ClassIs(c.window, L"RICHEDIT"))) {
+    ::SendMessageW(c.window, EM_SETBKGNDCOLOR, isDefault, isDefault ? 0 : resolved);
   }
   Repaint(c.window);
 }
 
-void SetBackColor(const ControlHandle& c, COLORREF color) {
-  if (!Exists(c.window)) return;
-  if (ControlData* record = GetControlData(c.window)) record->backColor = color;
-  const COLORREF resolved = ResolveColor(color, CLR_DEFAULT);
-  if (ClassIs(c.window, WC_TREEVIEWW)) {
-    ::SendMessageW(c.window, TVM_SETBKCOLOR, 0, resolved);
-  } else if (ClassIs(c.window, WC_LISTVIEWW)) {
-    ::SendMessageW(c.window, LVM_SETBKCOLOR, 0, resolved);
-  } else if (ClassIs(c.window, L"RichEdit50W") || ClassIs(c.window, L"RICHEDIT")) {
-    ::SendMessageW(c.window, EM_SETBKGNDCOLOR, 0, resolved);
-  }
-  Repaint(c.window);
-}
+}  // namespace
+
+void SetForeColor(const ControlHandle& c, COLORREF color) { SetControlColor(c, color, false); }
+
+void SetBackColor(const ControlHandle& c, COLORREF color) { SetControlColor(c, color, true); }
 
 void SetFont(const ControlHandle& c, const std::wstring& fontText) {
   if (!Exists(c.window)) return;

@@ -178,6 +178,24 @@ TEST(WindowedProperties, ColorsReachTheColourMessages) {
   AttachControlData(form.window(), std::move(formRecord));
 }
 
+TEST(WindowedProperties, TreeAndListViewsAreToldTheirColours) {
+  TestForm form(300, 200);
+  ControlHandle tree{form.AddControl(L"TREEVIEW", 130, 0, 0, 100, 100), 130};
+  ControlHandle list{form.AddControl(L"LISTVIEW", 131, 100, 0, 100, 100), 131};
+  SetForeColor(tree, RGB(1, 2, 3));
+  SetBackColor(tree, 0x057F7F7F);
+  EXPECT_EQ(static_cast<COLORREF>(::SendMessageW(tree.window, TVM_GETTEXTCOLOR, 0, 0)), RGB(1, 2, 3));
+  EXPECT_EQ(static_cast<COLORREF>(::SendMessageW(tree.window, TVM_GETBKCOLOR, 0, 0)),
+            ::GetSysColor(COLOR_WINDOW));
+  EXPECT_EQ(GetControlData(tree.window)->backColor, 0x057F7F7Fu);
+  SetForeColor(tree, kDefaultColor);
+  EXPECT_EQ(static_cast<COLORREF>(::SendMessageW(tree.window, TVM_GETTEXTCOLOR, 0, 0)), kNoColor);
+  SetForeColor(list, RGB(4, 5, 6));
+  SetBackColor(list, RGB(7, 8, 9));
+  EXPECT_EQ(static_cast<COLORREF>(::SendMessageW(list.window, LVM_GETTEXTCOLOR, 0, 0)), RGB(4, 5, 6));
+  EXPECT_EQ(static_cast<COLORREF>(::SendMessageW(list.window, LVM_GETBKCOLOR, 0, 0)), RGB(7, 8, 9));
+}
+
 TEST(WindowedProperties, SystemColourChangeRebuildsBrushes) {
   TestForm form(300, 200);
   form.record().backColor = RGB(200, 100, 50);
