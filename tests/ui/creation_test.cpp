@@ -7,6 +7,7 @@
 
 #include <cwctype>
 #include <memory>
+#include <sstream>
 
 #include "tests/ui/support.h"
 
@@ -17,7 +18,7 @@ using zvtest::TestForm;
 namespace {
 
 struct KeywordCase {
-  const wchar_t* keyword;
+  const wchar_t* keywords;   // separated by spaces
   const wchar_t* className;  // null: the keyword itself
   DWORD style;               // WS_CHILD included
   DWORD exStyle;
@@ -26,10 +27,8 @@ struct KeywordCase {
 // The whole keyword table, as the windows are asked to be created with default styles.
 const KeywordCase kKeywordCases[] = {
     {L"BUTTON", nullptr, 0x50010F00, 0},
-    {L"CUSTOMBUTTON", L"Button", 0x5001000B, 0},
-    {L"OWNERDRAWBUTTON", L"Button", 0x5001000B, 0},
-    {L"RADIOBUTTON", L"Button", 0x50010D09, 0},
-    {L"OPTION", L"Button", 0x50010D09, 0},
+    {L"CUSTOMBUTTON OWNERDRAWBUTTON", L"Button", 0x5001000B, 0},
+    {L"RADIOBUTTON OPTION", L"Button", 0x50010D09, 0},
     {L"CHECKBOX", L"Button", 0x50010D03, 0},
     {L"CHECK3STATE", L"Button", 0x50010D06, 0},
     {L"LABEL", L"Static", 0x50020100, 0},
@@ -38,62 +37,35 @@ const KeywordCase kKeywordCases[] = {
     {L"BITMAPBUTTON", L"Button", 0x50010080, 0},
     {L"ICONBUTTON", L"Button", 0x50010040, 0},
     {L"CUSTOMLABEL", L"Static", 0x5002000D, 0},
-    {L"FRAME", L"Static", 0x54020007, 0x20},
-    {L"FRAMEWINDOW", L"Static", 0x54020007, 0x20},
+    {L"FRAME FRAMEWINDOW", L"Static", 0x54020007, 0x20},
     {L"GROUPBOX", L"Button", 0x54020007, 0x20},
     {L"LINE", L"Static", 0x50000012, 0x20},
-    {L"EDIT", L"Edit", 0x50010080, 0x200},
-    {L"TEXTBOX", L"Edit", 0x50010080, 0x200},
-    {L"EDITMULTILINE", L"Edit", 0x50211184, 0x200},
-    {L"MULTILINETEXTBOX", L"Edit", 0x50211184, 0x200},
+    {L"EDIT TEXTBOX", L"Edit", 0x50010080, 0x200},
+    {L"EDITMULTILINE MULTILINETEXTBOX", L"Edit", 0x50211184, 0x200},
     {L"COMBOBOX", nullptr, 0x50A10302, 0x200},
-    {L"COMBOBOXEX", L"ComboBoxEx32", 0x50810003, 0},
-    {L"COMBOBOXEX32", L"ComboBoxEx32", 0x50810003, 0},
+    {L"COMBOBOXEX COMBOBOXEX32", L"ComboBoxEx32", 0x50810003, 0},
     {L"LISTBOX", nullptr, 0x50B10043, 0x200},
-    {L"PROGRESSBAR", L"msctls_progress32", 0x50000000, 0},
-    {L"MSCTLS_PROGRESS32", L"msctls_progress32", 0x50000000, 0},
-    {L"HEADER", L"SysHeader32", 0x50000003, 0},
-    {L"SYSHEADER32", L"SysHeader32", 0x50000003, 0},
-    {L"TREEVIEW", L"SysTreeView32", 0x50810027, 0x200},
-    {L"SYSTREEVIEW32", L"SysTreeView32", 0x50810027, 0x200},
-    {L"LISTVIEW", L"SysListView32", 0x52010349, 0x200},
-    {L"SYSLISTVIEW32", L"SysListView32", 0x52010349, 0x200},
-    {L"TOOLBAR", L"ToolbarWindow32", 0x56800901, 0},
-    {L"TOOLBARWINDOW32", L"ToolbarWindow32", 0x56800901, 0},
-    {L"REBAR", L"ReBarWindow32", 0x56800640, 0},
-    {L"REBARWINDOW32", L"ReBarWindow32", 0x56800640, 0},
-    {L"DATETIMEPICKER", L"SysDateTimePick32", 0x50010000, 0},
-    {L"SYSDATETIMEPICK32", L"SysDateTimePick32", 0x50010000, 0},
-    {L"MONTHCALENDAR", L"SysMonthCal32", 0x50010000, 0x200},
-    {L"MONTHCAL", L"SysMonthCal32", 0x50010000, 0x200},
-    {L"SYSMONTHCAL32", L"SysMonthCal32", 0x50010000, 0x200},
-    {L"IPADDRESS", L"SysIPAddress32", 0x50010000, 0x200},
-    {L"SYSIPADDRESS32", L"SysIPAddress32", 0x50010000, 0x200},
-    {L"HOTKEY", L"msctls_hotkey32", 0x50010000, 0x200},
-    {L"MSCTLS_HOTKEY32", L"msctls_hotkey32", 0x50010000, 0x200},
-    {L"ANIMATE", L"SysAnimate32", 0x50000002, 0},
-    {L"ANIMATION", L"SysAnimate32", 0x50000002, 0},
-    {L"SYSANIMATE32", L"SysAnimate32", 0x50000002, 0},
+    {L"PROGRESSBAR MSCTLS_PROGRESS32", L"msctls_progress32", 0x50000000, 0},
+    {L"HEADER SYSHEADER32", L"SysHeader32", 0x50000003, 0},
+    {L"TREEVIEW SYSTREEVIEW32", L"SysTreeView32", 0x50810027, 0x200},
+    {L"LISTVIEW SYSLISTVIEW32", L"SysListView32", 0x52010349, 0x200},
+    {L"TOOLBAR TOOLBARWINDOW32", L"ToolbarWindow32", 0x56800901, 0},
+    {L"REBAR REBARWINDOW32", L"ReBarWindow32", 0x56800640, 0},
+    {L"DATETIMEPICKER SYSDATETIMEPICK32", L"SysDateTimePick32", 0x50010000, 0},
+    {L"MONTHCALENDAR MONTHCAL SYSMONTHCAL32", L"SysMonthCal32", 0x50010000, 0x200},
+    {L"IPADDRESS SYSIPADDRESS32", L"SysIPAddress32", 0x50010000, 0x200},
+    {L"HOTKEY MSCTLS_HOTKEY32", L"msctls_hotkey32", 0x50010000, 0x200},
+    {L"ANIMATE ANIMATION SYSANIMATE32", L"SysAnimate32", 0x50000002, 0},
     {L"SYSLINK", nullptr, 0x50010000, 0},
-    {L"PAGER", L"SysPager", 0x50010001, 0},
-    {L"SYSPAGER", L"SysPager", 0x50010001, 0},
-    {L"TAB", L"SysTabControl32", 0x56030800, 0x10000},
-    {L"TABCONTROL", L"SysTabControl32", 0x56030800, 0x10000},
-    {L"SYSTABCONTROL32", L"SysTabControl32", 0x56030800, 0x10000},
-    {L"STATUSBAR", L"msctls_statusbar32", 0x56000103, 0},
-    {L"MSCTLS_STATUSBAR32", L"msctls_statusbar32", 0x56000103, 0},
-    {L"SIZEBAR", L"Scrollbar", 0x50000014, 0},
-    {L"SIZEBOX", L"Scrollbar", 0x50000014, 0},
-    {L"SIZEGRIP", L"Scrollbar", 0x50000014, 0},
+    {L"PAGER SYSPAGER", L"SysPager", 0x50010001, 0},
+    {L"TAB TABCONTROL SYSTABCONTROL32", L"SysTabControl32", 0x56030800, 0x10000},
+    {L"STATUSBAR MSCTLS_STATUSBAR32", L"msctls_statusbar32", 0x56000103, 0},
+    {L"SIZEBAR SIZEBOX SIZEGRIP", L"Scrollbar", 0x50000014, 0},
     {L"HSCROLLBAR", L"Scrollbar", 0x50010000, 0},
     {L"VSCROLLBAR", L"Scrollbar", 0x50010001, 0},
-    {L"TRACKBAR", L"msctls_trackbar32", 0x50010101, 0},
-    {L"MSCTLS_TRACKBAR32", L"msctls_trackbar32", 0x50010101, 0},
-    {L"SLIDER", L"msctls_trackbar32", 0x50010101, 0},
-    {L"UPDOWN", L"msctls_updown32", 0x50000027, 0},
-    {L"MSCTLS_UPDOWN32", L"msctls_updown32", 0x50000027, 0},
-    {L"RICHEDIT", L"RichEdit50W", 0x503191C4, 0x200},
-    {L"RICHEDIT50W", L"RichEdit50W", 0x503191C4, 0x200},
+    {L"TRACKBAR MSCTLS_TRACKBAR32 SLIDER", L"msctls_trackbar32", 0x50010101, 0},
+    {L"UPDOWN MSCTLS_UPDOWN32", L"msctls_updown32", 0x50000027, 0},
+    {L"RICHEDIT RICHEDIT50W", L"RichEdit50W", 0x503191C4, 0x200},
 };
 
 std::wstring Lower(const wchar_t* text) {
@@ -135,19 +107,21 @@ TEST(ControlCreation, EveryKeywordGivesItsClassAndDefaultStyles) {
   TestForm form(400, 300);
   ASSERT_TRUE(form.window());
   for (const KeywordCase& c : kKeywordCases) {
-    SCOPED_TRACE(testing::Message() << "keyword " << testing::PrintToString(std::wstring(c.keyword)));
-    CreationSpy spy;
-    HWND control = Create(form, c.keyword);
-    ASSERT_TRUE(control);
-    const zvtest::CreationArgs args = spy.For(control);
-    const std::wstring expectedClass = c.className ? c.className : c.keyword;
-    EXPECT_EQ(Lower(WithoutVersion(args.className).c_str()), Lower(expectedClass.c_str()));
-    EXPECT_EQ(args.style, c.style);
-    EXPECT_EQ(args.exStyle, c.exStyle);
-    EXPECT_EQ(Lower(ClassOf(control).c_str()), Lower(expectedClass.c_str()));
-    EXPECT_EQ(::GetParent(control), form.window());
-    EXPECT_EQ(::GetDlgCtrlID(control), 200);
-    ::DestroyWindow(control);
+    std::wistringstream keywords(c.keywords);
+    for (std::wstring keyword; keywords >> keyword;) {
+      SCOPED_TRACE(testing::Message() << "keyword " << testing::PrintToString(keyword));
+      CreationSpy spy;
+      HWND control = Create(form, keyword.c_str());
+      ASSERT_TRUE(control);
+      const zvtest::CreationArgs args = spy.For(control);
+      const std::wstring expectedClass = Lower(c.className ? c.className : keyword.c_str());
+      EXPECT_EQ(Lower(WithoutVersion(args.className).c_str()), expectedClass);
+      EXPECT_EQ(Lower(ClassOf(control).c_str()), expectedClass);
+      EXPECT_EQ(args.style, c.style);
+      EXPECT_EQ(args.exStyle, c.exStyle);
+      EXPECT_EQ(::GetDlgCtrlID(control), 200);
+      ::DestroyWindow(control);
+    }
   }
 }
 
@@ -367,27 +341,24 @@ TEST(DpiScaling, DefaultPositionPassesThrough) {
 
 TEST(FormWindowSetUp, DefaultFontChoice) {
   // Wine reports every process DPI aware, so the unaware choice is checked directly.
-  FormWindow form(L"");
-  form.defaultFontFace[0] = L'\0';
-  form.defaultFontSize = 0;
-  ChooseDefaultFont(form, false, 1000);
-  EXPECT_STREQ(form.defaultFontFace, L"Tahoma");
-  EXPECT_EQ(form.defaultFontSize, 8);
-  form.defaultFontFace[0] = L'\0';
-  form.defaultFontSize = 0;
-  ChooseDefaultFont(form, true, 502);
-  EXPECT_STREQ(form.defaultFontFace, L"Tahoma");
-  form.defaultFontFace[0] = L'\0';
-  form.defaultFontSize = 0;
-  ChooseDefaultFont(form, true, 600);
-  EXPECT_STREQ(form.defaultFontFace, L"Segoe UI");
-  EXPECT_EQ(form.defaultFontSize, 9);
-  // Values already set are kept.
-  form.defaultFontSize = 12;
-  ChooseDefaultFont(form, false, 0);
-  EXPECT_EQ(form.defaultFontSize, 12);
-  EXPECT_STREQ(form.defaultFontFace, L"Segoe UI");
-  EXPECT_GE(WindowsVersionNumber(), 600);
+  const struct {
+    bool aware;
+    int version;
+    const wchar_t* face;
+    int size;
+  } cases[] = {{false, 1000, L"Tahoma", 8}, {true, 502, L"Tahoma", 8}, {true, 600, L"Segoe UI", 9}};
+  for (const auto& c : cases) {
+    FormWindow form(L"");
+    form.defaultFontFace[0] = L'\0';
+    form.defaultFontSize = 0;
+    ChooseDefaultFont(form, c.aware, c.version);
+    EXPECT_STREQ(form.defaultFontFace, c.face);
+    EXPECT_EQ(form.defaultFontSize, c.size);
+    form.defaultFontSize = 12;  // set values are kept
+    ChooseDefaultFont(form, !c.aware, 1000 - c.version);
+    EXPECT_EQ(form.defaultFontSize, 12);
+    EXPECT_STREQ(form.defaultFontFace, c.face);
+  }
 }
 
 TEST(FormWindowSetUp, ClassNameIsReadBackAndSecondCreationRefused) {
