@@ -1,17 +1,13 @@
 // Block decoding and line splitting.
 #include <LzmaDec.h>
 
-#include <cstdlib>
 #include <new>
 
+#include "package/lzma_alloc.h"
 #include "package/package.h"
 
 namespace zv {
 namespace {
-
-void* LzmaAlloc(void*, size_t size) { return size ? std::malloc(size) : nullptr; }
-void LzmaFree(void*, void* address) { std::free(address); }
-ISzAlloc gLzmaAlloc = {LzmaAlloc, LzmaFree};
 
 std::size_t SizeFieldLength(ByteView block) {
   return (static_cast<unsigned char>(block[0]) & 3u) + 1;
@@ -50,7 +46,7 @@ BlockStatus DecodeBlockChecked(ByteView block, Bytes& out) {
   const SRes result =
       LzmaDecode(reinterpret_cast<Byte*>(out.data()), &outLength, bytes + header, &inLength,
                  bytes + header - kLzmaPropsSize, kLzmaPropsSize, LZMA_FINISH_ANY, &status,
-                 &gLzmaAlloc);
+                 &gLzmaAllocator);
   if (result == SZ_OK) return BlockStatus::Ok;
   Bytes().swap(out);
   return result == SZ_ERROR_MEM ? BlockStatus::OutOfMemory : BlockStatus::Corrupt;

@@ -2,17 +2,13 @@
 #include <LzmaEnc.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <new>
 
+#include "package/lzma_alloc.h"
 #include "package/writer.h"
 
 namespace zv {
 namespace {
-
-void* LzmaAlloc(void*, size_t size) { return size ? std::malloc(size) : nullptr; }
-void LzmaFree(void*, void* address) { std::free(address); }
-ISzAlloc gEncoderAlloc = {LzmaAlloc, LzmaFree};
 
 // The SDK's stream interfaces over our buffers. The SDK passes back the address of the
 // interface, which is the first member.
@@ -57,7 +53,7 @@ SRes ReportProgress(void* p, UInt64 inSize, UInt64) {
 struct EncoderDeleter {
   CLzmaEncHandle Handle;
   ~EncoderDeleter() {
-    if (Handle) LzmaEnc_Destroy(Handle, &gEncoderAlloc, &gEncoderAlloc);
+    if (Handle) LzmaEnc_Destroy(Handle, &gLzmaAllocator, &gLzmaAllocator);
   }
 };
 
@@ -94,7 +90,7 @@ Bytes EncodeBlock(ByteView data, const EncodeOptions& options) {
   props.writeEndMark = 0;  // the decoder stops after S bytes
   props.numThreads = 1;
 
-  const EncoderDeleter encoder{LzmaEnc_Create(&gEncoderAlloc)};
+  const EncoderDeleter encoder{LzmaEnc_Create(&gLzmaAllocator)};
   if (!encoder.Handle || LzmaEnc_SetProps(encoder.Handle, &props) != SZ_OK) return {};
 
   Bytes block;
@@ -113,7 +109,7 @@ Bytes EncodeBlock(ByteView data, const EncodeOptions& options) {
   ProgressReport progress{{ReportProgress}, &options};
   const SRes result = LzmaEnc_Encode(encoder.Handle, &out.Base, &in.Base,
                                      options.Progress ? &progress.Base : nullptr,
-                                     &gEncoderAlloc, &gEncoderAlloc);
+                                     &gLzmaAllocator, &gLzmaAllocator);
   if (result != SZ_OK) return {};
   return block;
 }

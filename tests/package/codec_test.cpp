@@ -3,8 +3,7 @@
 #include <LzmaEnc.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
+#include "package/lzma_alloc.h"
 #include "package/writer.h"
 #include "tests/package/helpers.h"
 
@@ -203,11 +202,9 @@ TEST(BlockCodec, StreamEndingEarlyWithEndMarkLeavesZeros) {
   SizeT streamSize = stream.size();
   unsigned char encodedProps[5];
   SizeT propsSize = 5;
-  ISzAlloc alloc = {[](void*, size_t n) { return std::malloc(n); },
-                    [](void*, void* p) { std::free(p); }};
   ASSERT_EQ(LzmaEncode(reinterpret_cast<Byte*>(stream.data()), &streamSize,
                        reinterpret_cast<const Byte*>(data.data()), data.size(), &props,
-                       encodedProps, &propsSize, 1, nullptr, &alloc, &alloc),
+                       encodedProps, &propsSize, 1, nullptr, &gLzmaAllocator, &gLzmaAllocator),
             SZ_OK);
   const std::uint32_t stated = 40;  // more than the 26 bytes the stream holds
   Bytes block;

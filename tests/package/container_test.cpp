@@ -25,9 +25,9 @@ struct SourceFile {
   Bytes Content;
 };
 
-FileListEntry Folder(std::string_view path) { return {true, 0, Bytes(path), Utf16(path)}; }
+FileListEntry Folder(std::string_view path) { return test::FolderEntry(path); }
 SourceFile File(std::string_view path, Bytes content, std::uint64_t time = 0x01D9000000000001) {
-  return {{false, time, Bytes(path), Utf16(path)}, std::move(content)};
+  return {test::FileEntry(time, path), std::move(content)};
 }
 
 InfoFields SampleInfo() {

@@ -48,4 +48,11 @@ inline Bytes CompressibleBytes(std::size_t size, std::uint32_t seed) {
 
 inline Text Utf16(std::string_view utf8) { return Utf8ToWide(utf8); }
 
+inline FileListEntry FolderEntry(std::string_view path) {
+  return {true, 0, Bytes(path), Utf16(path)};
+}
+inline FileListEntry FileEntry(std::uint64_t time, std::string_view path) {
+  return {false, time, Bytes(path), Utf16(path)};
+}
+
 }  // namespace zv::test

@@ -107,10 +107,8 @@ TEST(CheckInfoFields, FlagsWhatWouldNotReadBack) {
   EXPECT_EQ(issues[2].Kind, InfoIssueKind::BadUtf8);
 }
 
-FileListEntry Folder(std::string_view path) { return {true, 0, Bytes(path), Utf16(path)}; }
-FileListEntry File(std::uint64_t time, std::string_view path) {
-  return {false, time, Bytes(path), Utf16(path)};
-}
+FileListEntry Folder(std::string_view path) { return test::FolderEntry(path); }
+FileListEntry File(std::uint64_t time, std::string_view path) { return test::FileEntry(time, path); }
 
 TEST(FileList, BuildsAndSplitsBack) {
   const std::vector<FileListEntry> entries = {
