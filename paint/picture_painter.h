@@ -17,8 +17,8 @@ namespace zv {
 void PaintVectorPicture(PageCanvas& canvas, float x, float y, float width, float height,
                         std::string_view picture, std::string_view colours);
 
-// 8-bit picture text to UTF-16 with the user's ANSI code page; where that fails, bytes below
-// 0x80 stand for themselves and every other byte becomes "?".
-std::wstring PictureTextToWide(std::string_view text);
+// 8-bit picture text to UTF-16 with the user's ANSI code page (or the given one); where that
+// fails, bytes below 0x80 stand for themselves and every other byte becomes "?".
+std::wstring PictureTextToWide(std::string_view text, UINT codePage = CP_ACP);
 
 }  // namespace zv

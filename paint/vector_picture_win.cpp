@@ -149,14 +149,14 @@ void PrintTooLong() {
 
 }  // namespace
 
-std::wstring PictureTextToWide(std::string_view text) {
+std::wstring PictureTextToWide(std::string_view text, UINT codePage) {
   std::wstring wide;
   if (text.empty()) return wide;
   int length = static_cast<int>(text.size());
-  int n = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), length, nullptr, 0);
+  int n = ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), length, nullptr, 0);
   if (n > 0) {
     wide.resize(static_cast<size_t>(n));
-    n = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), length, wide.data(), n);
+    n = ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), length, wide.data(), n);
   }
   if (n <= 0) {
     wide.clear();

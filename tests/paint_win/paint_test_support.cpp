@@ -60,7 +60,7 @@ void OpenWhite(PageCanvas& canvas, int width, int height, float scale) {
   canvas.Clear(kWhite);
 }
 
-TestWindow::TestWindow(int width, int height) {
+TestWindow::TestWindow(int width, int height, bool visible) {
   static const ATOM atom = [] {
     WNDCLASSW wc{};
     wc.lpfnWndProc = TestWindowProc;
@@ -70,10 +70,11 @@ TestWindow::TestWindow(int width, int height) {
   }();
   RECT r{0, 0, width, height};
   ::AdjustWindowRectEx(&r, WS_POPUP, FALSE, 0);
-  window_ = ::CreateWindowExW(0, MAKEINTATOM(atom), L"paint test", WS_POPUP | WS_VISIBLE, 50, 50,
+  window_ = ::CreateWindowExW(0, MAKEINTATOM(atom), L"paint test",
+                              WS_POPUP | (visible ? WS_VISIBLE : 0), 50, 50,
                               r.right - r.left, r.bottom - r.top, nullptr, nullptr,
                               ::GetModuleHandleW(nullptr), nullptr);
-  ::UpdateWindow(window_);
+  if (visible) ::UpdateWindow(window_);
 }
 
 TestWindow::~TestWindow() {

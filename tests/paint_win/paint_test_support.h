@@ -26,10 +26,10 @@ int DarkestRow(const PageCanvas& canvas, int x, int y0, int y1);
 // An offscreen canvas of the given device size at the given scale, cleared to white.
 void OpenWhite(PageCanvas& canvas, int width, int height, float scale);
 
-// A visible top-level popup window with the given client size, destroyed with the object.
+// A top-level popup window with the given client size, destroyed with the object.
 class TestWindow {
  public:
-  TestWindow(int width, int height);
+  TestWindow(int width, int height, bool visible = true);
   ~TestWindow();
   TestWindow(const TestWindow&) = delete;
   TestWindow& operator=(const TestWindow&) = delete;
