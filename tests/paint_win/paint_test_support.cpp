@@ -43,6 +43,14 @@ int CountDark(const PageCanvas& canvas, int x0, int y0, int x1, int y1) {
   return n;
 }
 
+int CountColour(const PageCanvas& canvas, COLORREF colour, int x0, int y0, int x1, int y1) {
+  int n = 0;
+  for (int y = y0; y < y1; ++y) {
+    for (int x = x0; x < x1; ++x) n += Pixel(canvas, x, y) == colour ? 1 : 0;
+  }
+  return n;
+}
+
 int DarkestRow(const PageCanvas& canvas, int x, int y0, int y1) {
   int best = y0, bestBrightness = 1000;
   for (int y = y0; y < y1; ++y) {

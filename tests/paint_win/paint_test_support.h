@@ -20,6 +20,8 @@ bool IsDark(COLORREF c);
 bool IsWhite(COLORREF c);
 // Number of pixels in the device rectangle [x0, x1) x [y0, y1) for which IsDark holds.
 int CountDark(const PageCanvas& canvas, int x0, int y0, int x1, int y1);
+// Number of pixels of exactly that colour in the device rectangle [x0, x1) x [y0, y1).
+int CountColour(const PageCanvas& canvas, COLORREF colour, int x0, int y0, int x1, int y1);
 // The row in column x, within [y0, y1), whose pixel is darkest.
 int DarkestRow(const PageCanvas& canvas, int x, int y0, int y1);
 

@@ -16,11 +16,7 @@ constexpr char kOversizedBox[] = "b100000JFJFw_w_";
 constexpr COLORREF kDarkBlue = RGB(0, 0, 0x8B);
 
 int CountColour(const PageCanvas& c, COLORREF colour) {
-  int n = 0;
-  for (int y = 0; y < c.height; ++y) {
-    for (int x = 0; x < c.width; ++x) n += Pixel(c, x, y) == colour ? 1 : 0;
-  }
-  return n;
+  return test::CountColour(c, colour, 0, 0, c.width, c.height);
 }
 
 TEST(PicturePainter, DrawsClippedToTheBoxAndResetsTheClip) {

@@ -49,14 +49,6 @@ int FirstRedRow(const PageCanvas& c, int x, int y0, int y1) {
   return -1;
 }
 
-int CountColour(const PageCanvas& c, COLORREF colour, int x0, int y0, int x1, int y1) {
-  int n = 0;
-  for (int y = y0; y < y1; ++y) {
-    for (int x = x0; x < x1; ++x) n += Pixel(c, x, y) == colour ? 1 : 0;
-  }
-  return n;
-}
-
 // Frame1 of the installer's form, in red on a white page with a green form background.
 ControlData& AddFrame(TestForm& form, const std::wstring& caption) {
   ControlData& frame = form.Add(107, 10, 50, 424, 88);
