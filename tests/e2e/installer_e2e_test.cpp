@@ -1,0 +1,535 @@
+// End-to-end runs of the real installer: installers made from packages written by our writer,
+// started as separate processes and driven through their windows and message boxes.
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "tests/e2e/driver.h"
+
+namespace e2e {
+namespace {
+
+constexpr std::uint64_t kTime1 = 133000000000000000ull;  // 2022-06-16
+constexpr std::uint64_t kTime2 = 132500000000000123ull;  // 2020-11-19, odd ticks
+
+std::string RandomBytes(size_t size, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::string s(size, '\0');
+  for (char& c : s) c = static_cast<char>(rng());
+  return s;
+}
+
+// A package with folders, Chinese names, an empty file and a multi-MB file.
+std::vector<Entry> RichTree() {
+  std::string text;
+  for (int i = 0; i < 20000; ++i) text += "line " + std::to_string(i) + " 绿色软件\r\n";
+  return {
+      {"数据", "", 0, true},
+      {"数据\\子目录", "", 0, true},
+      {"app.exe", ReadFileBytes(RecorderPath()), kTime1},
+      {"说明.txt", "这是说明文件。\r\n", kTime2},
+      {"empty.dat", "", kTime1},
+      {"数据\\big.bin", RandomBytes(3 * 1024 * 1024 + 17, 7), kTime2},
+      {"数据\\子目录\\日志.log", text, kTime1 + 1},
+  };
+}
+
+std::wstring InstallerPath(const std::wstring& name) { return ScratchRoot() + name + L".exe"; }
+
+std::wstring MakeInstaller(const std::wstring& name, const zv::InfoFields& info, const std::vector<Entry>& entries) {
+  const std::wstring path = InstallerPath(name);
+  WriteInstaller(path, BuildPackage(info, entries));
+  return path;
+}
+
+// Welcome page → folder page with `target` typed in.
+void GoToFolderPage(Installer& setup, const std::wstring& target) {
+  ASSERT_TRUE(setup.WaitForPage(1)) << "welcome page never appeared";
+  setup.Click(kNext);
+  ASSERT_TRUE(setup.WaitForPage(2));
+  setup.SetText(kFolder, target);
+}
+
+void ExpectTreeInstalled(const std::wstring& target, const std::vector<Entry>& entries) {
+  for (const Entry& e : entries) {
+    const std::wstring path = target + Widen(e.path);
+    if (e.folder) {
+      EXPECT_TRUE(IsFolder(path)) << e.path;
+      continue;
+    }
+    EXPECT_EQ(ReadFileBytes(path), e.content) << e.path;
+    EXPECT_EQ(LastWriteTime(path), e.time) << e.path;
+  }
+}
+
+// Runs an installer through to its finish page with both check boxes cleared, then closes it.
+void InstallQuietly(Installer& setup, const std::wstring& target) {
+  GoToFolderPage(setup, target);
+  setup.Click(kNext);
+  ASSERT_TRUE(setup.WaitForPage(4, 120000));
+  setup.SetChecked(kCheck1, false);
+  setup.SetChecked(kCheck2, false);
+  setup.Click(kNext);
+  ASSERT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
+}
+
+TEST(Wizard, HappyPathInstallsEveryFileWithItsTime) {
+  const auto entries = RichTree();
+  const std::wstring exe = MakeInstaller(L"happy", Info("绿色测试软件", "app.exe"), entries);
+  const std::wstring target = Scratch(L"happy-target") + L"绿色测试软件";
+  Installer setup(exe);
+  ASSERT_TRUE(setup.started());
+  ASSERT_TRUE(setup.WaitForPage(1));
+  EXPECT_EQ(setup.Title(), L"安装Zelv软件 V3.1.3 _ 纯绿色，安装只是解压");
+  EXPECT_FALSE(setup.Visible(kBack));
+  setup.Screenshot(L"page1-welcome");
+
+  setup.Click(kNext);
+  ASSERT_TRUE(setup.WaitForPage(2));
+  EXPECT_TRUE(setup.Visible(kBack));
+  EXPECT_TRUE(setup.Visible(kBrowse));
+  setup.SetText(kFolder, L"  " + target + L"  ");
+  setup.Screenshot(L"page2-folder");
+
+  setup.Click(kNext);
+  ASSERT_TRUE(setup.WaitForPage(3));
+  setup.Screenshot(L"page3-extracting");
+  EXPECT_FALSE(setup.Enabled(kNext));
+  EXPECT_FALSE(setup.Enabled(kBack));
+
+  ASSERT_TRUE(setup.WaitForPage(4, 120000));
+  EXPECT_EQ(setup.Text(kNext), L"完成");
+  EXPECT_TRUE(setup.Enabled(kNext));
+  EXPECT_TRUE(setup.Enabled(kCancel));
+  EXPECT_FALSE(setup.Visible(kBack));
+  EXPECT_TRUE(setup.Checked(kCheck1));
+  EXPECT_TRUE(setup.Checked(kCheck2));
+  EXPECT_EQ(setup.Text(kFolder), target + L"\\");
+  setup.Screenshot(L"page4-finish");
+
+  setup.SetChecked(kCheck1, false);
+  setup.SetChecked(kCheck2, false);
+  setup.Click(kNext);
+  EXPECT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
+  ExpectTreeInstalled(target + L"\\", entries);
+}
+
+TEST(Wizard, BackThenNextResetsTheFolderBox) {
+  const std::wstring exe = MakeInstaller(L"back", Info("回退软件", "app.exe"), {{"app.exe", "x", kTime1}});
+  Installer setup(exe);
+  GoToFolderPage(setup, L"C:\\somewhere\\else");
+  const std::wstring proposed_suffix = L"回退软件";
+  setup.Click(kBack);
+  ASSERT_TRUE(setup.WaitForPage(1));
+  setup.Click(kNext);
+  ASSERT_TRUE(setup.WaitForPage(2));
+  const std::wstring box = setup.Text(kFolder);
+  ASSERT_GE(box.size(), proposed_suffix.size());
+  EXPECT_EQ(box.substr(box.size() - proposed_suffix.size()), proposed_suffix);
+  EXPECT_NE(box, L"C:\\somewhere\\else");
+  setup.Click(kCancel);
+  EXPECT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
+}
+
+TEST(Wizard, FolderErrorsKeepTheFolderPage) {
+  const std::wstring exe = MakeInstaller(L"folders", Info("目录软件", "app.exe"), {{"app.exe", "x", kTime1}});
+  Installer setup(exe);
+  GoToFolderPage(setup, L"D:");
+
+  setup.Click(kNext);
+  auto bare = setup.WaitForMessageBox();
+  ASSERT_TRUE(bare);
+  EXPECT_EQ(bare->caption, L"Zelv软件安装");
+  EXPECT_EQ(bare->text,
+            L"必须安装在文件夹中！！！\r\n\r\n已经你增加了文件夹，请查看\r\n\r\n   　　－－－－感谢你使用【Zelv软件】");
+  setup.Screenshot(L"box-bare-drive", bare->window);
+  setup.Answer(*bare, IDOK);
+  EXPECT_EQ(setup.Page(), 2);
+  const std::wstring box = setup.Text(kFolder);
+  EXPECT_EQ(box.substr(box.size() - 4), L"目录软件");
+
+  setup.SetText(kFolder, L"Soft");
+  setup.Click(kNext);
+  auto relative = setup.WaitForMessageBox();
+  ASSERT_TRUE(relative);
+  EXPECT_EQ(relative->text,
+            L"目标文件夹路径错误！！！\r\n\r\n请检查输入完整的目标文件夹\r\n\r\n　　　－－－－感谢你使用【Zelv软件】");
+  setup.Answer(*relative, IDOK);
+  EXPECT_EQ(setup.Text(kFolder), L"Soft");
+
+  setup.SetText(kFolder, L"\\\\server\\share\\soft");
+  setup.Click(kNext);
+  auto network = setup.WaitForMessageBox();
+  ASSERT_TRUE(network);
+  EXPECT_EQ(network->text, relative->text);
+  setup.Answer(*network, IDOK);
+
+  setup.SetText(kFolder, L"Q:\\没有这个盘\\soft");
+  setup.Click(kNext);
+  auto missing = setup.WaitForMessageBox();
+  ASSERT_TRUE(missing);
+  EXPECT_EQ(missing->caption, L"软件安装");
+  EXPECT_EQ(missing->text,
+            L"创建文件夹时出错，无法创建文件夹\r\n\r\n可能是以下原因造成的：\r\n\r\n1.磁盘已满，请换个盘安装！\r\n"
+            L"2.此盘是光驱，请换个盘安装！\r\n3.没有此盘，请换个盘安装！\r\n4.文件夹名称有非法字符，请更名！\r\n\r\n"
+            L"        　　　－－－－请自己检查后更正。");
+  setup.Screenshot(L"box-cannot-create", missing->window);
+  setup.Answer(*missing, IDOK);
+  EXPECT_EQ(setup.Text(kFolder), L"Q:\\没有这个盘\\soft\\");
+  EXPECT_EQ(setup.Page(), 2);
+  setup.Click(kCancel);
+  EXPECT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
+}
+
+TEST(Wizard, OverwriteQuestionNoLeavesFilesAlone) {
+  const std::vector<Entry> entries = {{"app.exe", "new content", kTime1}};
+  const std::wstring exe = MakeInstaller(L"overwrite", Info("覆盖软件", "app.exe"), entries);
+  const std::wstring target = Scratch(L"overwrite-target");
+  ASSERT_TRUE(WriteFileBytes(target + L"app.exe", "changed by the user"));
+
+  {
+    Installer setup(exe);
+    GoToFolderPage(setup, target);
+    setup.Click(kNext);
+    auto question = setup.WaitForMessageBox();
+    ASSERT_TRUE(question);
+    EXPECT_EQ(question->text, L"安装的文件已经存在，是要覆盖安装吗？");
+    EXPECT_EQ(question->caption, L"Zelv软件安装");
+    EXPECT_TRUE(question->HasButton(IDYES));
+    EXPECT_EQ(question->defaultButton, IDNO);
+    setup.Screenshot(L"box-overwrite", question->window);
+    setup.Answer(*question, IDNO);
+    EXPECT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
+    EXPECT_EQ(ReadFileBytes(target + L"app.exe"), "changed by the user");
+  }
+  {
+    Installer setup(exe);
+    GoToFolderPage(setup, target);
+    setup.Click(kNext);
+    auto question = setup.WaitForMessageBox();
+    ASSERT_TRUE(question);
+    setup.Answer(*question, IDYES);
+    ASSERT_TRUE(setup.WaitForPage(4, 60000));
+    EXPECT_EQ(ReadFileBytes(target + L"app.exe"), "new content");
+    setup.Click(kCancel);
+    EXPECT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
+  }
+}
+
+TEST(Wizard, LockedFileOffersAbortRetryIgnore) {
+  const std::vector<Entry> entries = {{"a.txt", "first", kTime1}, {"locked.txt", "second", kTime1},
+                                      {"c.txt", "third", kTime2}};
+  const std::wstring exe = MakeInstaller(L"locked", Info("锁定软件", "a.txt"), entries);
+  for (int answer : {IDRETRY, IDIGNORE, IDABORT}) {
+    SCOPED_TRACE(answer);
+    const std::wstring target = Scratch(L"locked-target");
+    const std::wstring lockedPath = target + L"locked.txt";
+    HANDLE lock = CreateFileW(lockedPath.c_str(), GENERIC_READ, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    Installer setup(exe);
+    GoToFolderPage(setup, target);
+    setup.Click(kNext);
+    auto question = setup.WaitForMessageBox();  // the locked file is in the folder already
+    ASSERT_TRUE(question);
+    setup.Answer(*question, IDYES);
+    auto failure = setup.WaitForMessageBox();
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->text, L"写文件文件失败！\r\n" + lockedPath + L"\r\n请检查软件是否已经关闭！");
+    EXPECT_TRUE(failure->HasButton(IDABORT) && failure->HasButton(IDRETRY) && failure->HasButton(IDIGNORE));
+    if (answer == IDRETRY) {
+      setup.Screenshot(L"box-write-failed", failure->window);
+      CloseHandle(lock);
+      lock = INVALID_HANDLE_VALUE;
+    }
+    setup.Answer(*failure, answer);
+    if (lock != INVALID_HANDLE_VALUE) CloseHandle(lock);
+    if (answer == IDABORT) {
+      EXPECT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
+      EXPECT_FALSE(Exists(target + L"c.txt"));
+      continue;
+    }
+    ASSERT_TRUE(setup.WaitForPage(4, 60000));
+    EXPECT_EQ(ReadFileBytes(target + L"c.txt"), "third");
+    EXPECT_EQ(ReadFileBytes(lockedPath), answer == IDRETRY ? "second" : "");
+    setup.Click(kCancel);
+    EXPECT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
+  }
+}
+
+TEST(Package, MissingMarkerOffersRetryThenCancel) {
+  const std::wstring exe = InstallerPath(L"nomarker");
+  ASSERT_TRUE(WriteFileBytes(exe, StubBytes()));
+  {
+    Installer setup(exe);
+    auto box = setup.WaitForMessageBox();
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->caption, L"Zelv软件安装");
+    EXPECT_EQ(box->text, exe +
+                             L"\r\n\r\n文件没有带安装数据！！！ \r\n\r\n请到Zelv网站重新下载试试\r\n\r\n"
+                             L"   　－－－－感谢你使用【Zelv软件】");
+    EXPECT_TRUE(box->HasButton(IDRETRY));
+    setup.Screenshot(L"box-no-package", box->window);
+    // Repair the file on disk as a new download would: a running program cannot be written,
+    // but it can be renamed and a complete file put in its place. Retry then reads it anew.
+    const std::wstring old = InstallerPath(L"nomarker-old");
+    DeleteFileW(old.c_str());
+    ASSERT_TRUE(MoveFileW(exe.c_str(), old.c_str()));
+    WriteInstaller(exe, BuildPackage(Info("修复软件", "app.exe"), {{"app.exe", "x", kTime1}}));
+    setup.Answer(*box, IDRETRY);
+    ASSERT_TRUE(setup.WaitForPage(1));
+    setup.Click(kCancel);
+    EXPECT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
+  }
+  ASSERT_TRUE(WriteFileBytes(exe, StubBytes()));
+  {
+    Installer setup(exe);
+    auto box = setup.WaitForMessageBox();
+    ASSERT_TRUE(box);
+    setup.Answer(*box, IDCANCEL);
+    EXPECT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
+  }
+}
+
+TEST(Package, WrongMagicCloses) {
+  zv::Bytes package = BuildPackage(Info("魔数软件", "app.exe"), {{"app.exe", "x", kTime1}});
+  const std::wstring exe = InstallerPath(L"badmagic");
+  zv::Bytes bytes = StubBytes() + zv::AssembleMarker() + "zvzap" + package.substr(zv::kMarkerSize + 5);
+  ASSERT_TRUE(WriteFileBytes(exe, bytes));
+  Installer setup(exe);
+  auto box = setup.WaitForMessageBox();
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->text, L"不是Zelv压缩文件");
+  EXPECT_EQ(box->caption, L"Zelv软件安装");
+  setup.Answer(*box, IDOK);
+  EXPECT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
+}
+
+TEST(Package, UnsafePathIsRefusedBeforeAnythingIsWritten) {
+  const std::vector<Entry> entries = {{"good.txt", "fine", kTime1}, {"..\\escaped.txt", "evil", kTime1}};
+  std::vector<zv::Bytes> blocks;
+  for (const Entry& e : entries) blocks.push_back(zv::EncodeBlock(e.content));
+  const std::wstring exe = InstallerPath(L"unsafe");
+  WriteInstaller(exe, BuildPackageFromBlocks(zv::EncodeBlock(zv::BuildInfoBlock(Info("越界软件", "good.txt"))),
+                                             zv::EncodeBlock(RawFileList(entries)), blocks));
+  const std::wstring parent = Scratch(L"unsafe-parent");
+  const std::wstring target = parent + L"target";
+  Installer setup(exe);
+  GoToFolderPage(setup, target);
+  setup.Click(kNext);
+  auto box = setup.WaitForMessageBox();
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->text, L"安装文件数据错误");
+  setup.Answer(*box, IDOK);
+  EXPECT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
+  EXPECT_FALSE(Exists(parent + L"escaped.txt"));
+  EXPECT_FALSE(Exists(target + L"\\good.txt"));
+}
+
+TEST(Package, CorruptBlockIsNotWrittenAsAnEmptyFile) {
+  const std::vector<Entry> entries = {{"broken.bin", RandomBytes(5000, 3), kTime1}, {"ok.txt", "ok", kTime2}};
+  std::vector<zv::Bytes> blocks = {zv::EncodeBlock(entries[0].content), zv::EncodeBlock(entries[1].content)};
+  blocks[0].resize(blocks[0].size() / 3);  // cut: states 5000 bytes, cannot deliver them
+  const std::wstring exe = InstallerPath(L"corrupt");
+  WriteInstaller(exe, BuildPackageFromBlocks(zv::EncodeBlock(zv::BuildInfoBlock(Info("损坏软件", "ok.txt"))),
+                                             zv::EncodeBlock(RawFileList(entries)), blocks));
+  for (int answer : {IDIGNORE, IDABORT}) {
+    SCOPED_TRACE(answer);
+    const std::wstring target = Scratch(L"corrupt-target");
+    Installer setup(exe);
+    GoToFolderPage(setup, target);
+    setup.Click(kNext);
+    auto box = setup.WaitForMessageBox();
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->text, L"解压文件失败，安装包数据已损坏！\r\n" + target + L"broken.bin\r\n请重新下载安装包。");
+    EXPECT_TRUE(box->HasButton(IDABORT) && box->HasButton(IDRETRY) && box->HasButton(IDIGNORE));
+    if (answer == IDIGNORE) setup.Screenshot(L"box-corrupt-block", box->window);
+    setup.Answer(*box, answer);
+    if (answer == IDIGNORE) {
+      ASSERT_TRUE(setup.WaitForPage(4, 60000));
+      setup.Click(kCancel);
+      EXPECT_EQ(ReadFileBytes(target + L"ok.txt"), "ok");
+    }
+    EXPECT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
+    EXPECT_FALSE(Exists(target + L"broken.bin"));
+  }
+}
+
+struct ShellLink {
+  std::wstring target, folder, description;
+};
+
+ShellLink ReadShortcut(const std::wstring& path) {
+  ShellLink link;
+  CoInitialize(nullptr);
+  IShellLinkW* shell = nullptr;
+  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                 reinterpret_cast<void**>(&shell)))) {
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+      if (SUCCEEDED(file->Load(path.c_str(), STGM_READ))) {
+        wchar_t buffer[MAX_PATH] = {};
+        shell->GetPath(buffer, MAX_PATH, nullptr, 0);
+        link.target = buffer;
+        buffer[0] = 0;
+        shell->GetWorkingDirectory(buffer, MAX_PATH);
+        link.folder = buffer;
+        buffer[0] = 0;
+        shell->GetDescription(buffer, MAX_PATH);
+        link.description = buffer;
+      }
+      file->Release();
+    }
+    shell->Release();
+  }
+  CoUninitialize();
+  return link;
+}
+
+std::wstring DesktopFolder() {
+  wchar_t path[MAX_PATH] = {};
+  SHGetFolderPathW(nullptr, CSIDL_DESKTOP, nullptr, 0, path);
+  return std::wstring(path) + L"\\";
+}
+
+TEST(Finish, DesktopShortcutPointsAtTheProgram) {
+  const std::wstring exe = MakeInstaller(L"shortcut", Info("快捷软件", "bin\\app.exe"),
+                                         {{"bin", "", 0, true}, {"bin\\app.exe", ReadFileBytes(RecorderPath()), kTime1}});
+  // Wine keeps a link's target as an item list that it converts through the ANSI code page, so
+  // under an English locale a Chinese target folder comes back as "?". Windows stores it in
+  // Unicode; the target here stays ASCII, the link's own name and description do not.
+  const std::wstring target = Scratch(L"shortcut-target") + L"Shortcut";
+  const std::wstring link = DesktopFolder() + L"快捷软件.lnk";
+  DeleteFileW(link.c_str());
+  Installer setup(exe);
+  GoToFolderPage(setup, target);
+  setup.Click(kNext);
+  ASSERT_TRUE(setup.WaitForPage(4, 60000));
+  setup.SetChecked(kCheck1, false);
+  setup.Click(kNext);
+  EXPECT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
+  ASSERT_TRUE(Exists(link));
+  const ShellLink read = ReadShortcut(link);
+  EXPECT_EQ(read.target, target + L"\\bin\\app.exe");
+  EXPECT_EQ(read.folder, target + L"\\");
+  EXPECT_EQ(read.description, L"测试软件的说明");
+  DeleteFileW(link.c_str());
+}
+
+// The recorder's log: its current folder and its own path.
+std::pair<std::wstring, std::wstring> RecorderLog() {
+  const std::string raw = ReadFileBytes(ScratchRoot() + L"recorder.txt");
+  std::wstring text(reinterpret_cast<const wchar_t*>(raw.data()), raw.size() / sizeof(wchar_t));
+  const size_t first = text.find(L'\n');
+  if (first == std::wstring::npos) return {};
+  const size_t second = text.find(L'\n', first + 1);
+  return {text.substr(0, first), text.substr(first + 1, second - first - 1)};
+}
+
+TEST(Finish, ProgramStartsInItsFolder) {
+  const std::wstring exe = MakeInstaller(L"start", Info("启动软件", "app.exe"),
+                                         {{"app.exe", ReadFileBytes(RecorderPath()), kTime1}});
+  const std::wstring target = Scratch(L"start-target") + L"启动软件";
+  DeleteFileW((ScratchRoot() + L"recorder.txt").c_str());
+  Installer setup(exe);
+  GoToFolderPage(setup, target);
+  setup.Click(kNext);
+  ASSERT_TRUE(setup.WaitForPage(4, 60000));
+  setup.SetChecked(kCheck2, false);
+  setup.Click(kNext);
+  EXPECT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
+  ASSERT_TRUE(WaitUntil([] { return Exists(ScratchRoot() + L"recorder.txt"); }, 30000));
+  Sleep(200);
+  const auto [folder, self] = RecorderLog();
+  EXPECT_EQ(folder, target);  // GetCurrentDirectory drops the trailing "\"
+  EXPECT_EQ(self, target + L"\\app.exe");
+}
+
+TEST(Finish, BothBoxesClearedCreatesAndStartsNothing) {
+  const std::wstring exe = MakeInstaller(L"nothing", Info("无操作软件", "app.exe"),
+                                         {{"app.exe", ReadFileBytes(RecorderPath()), kTime1}});
+  const std::wstring link = DesktopFolder() + L"无操作软件.lnk";
+  DeleteFileW(link.c_str());
+  DeleteFileW((ScratchRoot() + L"recorder.txt").c_str());
+  Installer setup(exe);
+  InstallQuietly(setup, Scratch(L"nothing-target") + L"无操作软件");
+  Sleep(1500);
+  EXPECT_FALSE(Exists(link));
+  EXPECT_FALSE(Exists(ScratchRoot() + L"recorder.txt"));
+}
+
+TEST(Finish, CancelOnTheFinishPageDoesNothing) {
+  const std::wstring exe = MakeInstaller(L"cancel4", Info("取消软件", "app.exe"),
+                                         {{"app.exe", ReadFileBytes(RecorderPath()), kTime1}});
+  const std::wstring link = DesktopFolder() + L"取消软件.lnk";
+  DeleteFileW(link.c_str());
+  DeleteFileW((ScratchRoot() + L"recorder.txt").c_str());
+  Installer setup(exe);
+  GoToFolderPage(setup, Scratch(L"cancel4-target") + L"取消软件");
+  setup.Click(kNext);
+  ASSERT_TRUE(setup.WaitForPage(4, 60000));
+  EXPECT_TRUE(setup.Checked(kCheck1) && setup.Checked(kCheck2));
+  setup.Click(kCancel);
+  EXPECT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
+  Sleep(1500);
+  EXPECT_FALSE(Exists(link));
+  EXPECT_FALSE(Exists(ScratchRoot() + L"recorder.txt"));
+}
+
+TEST(Finish, PackageNumberOneRunsTheBatchAndStartsQQGame) {
+  // The batch file leaves a mark next to itself; the finish page then starts QQGame.exe from
+  // Hall.57507\ because QQGameHall.exe is not in the folder.
+  const std::vector<Entry> entries = {
+      {"setup.bat", "@echo off\r\necho ran> batch-ran.txt\r\n", kTime1},
+      {"Hall.57507", "", 0, true},
+      {"Hall.57507\\QQGame.exe", ReadFileBytes(RecorderPath()), kTime1},
+  };
+  const std::wstring exe = MakeInstaller(L"number1", Info("编号一软件", "setup.bat", 1), entries);
+  const std::wstring target = Scratch(L"number1-target") + L"编号一软件";
+  DeleteFileW((ScratchRoot() + L"recorder.txt").c_str());
+  DeleteFileW((ScratchRoot() + L"batch-ran.txt").c_str());
+  Installer setup(exe);
+  GoToFolderPage(setup, target);
+  setup.Click(kNext);
+  ASSERT_TRUE(setup.WaitForPage(4, 60000));
+  EXPECT_EQ(setup.Text(kFolder), target + L"\\Hall.57507\\");
+  setup.SetChecked(kCheck2, false);
+  setup.Click(kNext);
+  EXPECT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
+  ASSERT_TRUE(WaitUntil([] { return Exists(ScratchRoot() + L"recorder.txt"); }, 30000));
+  Sleep(200);
+  EXPECT_EQ(RecorderLog().second, target + L"\\Hall.57507\\QQGame.exe");
+  // The batch ran in the installer's own folder (its current folder at that moment).
+  EXPECT_TRUE(WaitUntil([] { return Exists(ScratchRoot() + L"batch-ran.txt"); }, 30000));
+}
+
+TEST(Wizard, CloseDuringExtractionAsksAndStopsAfterTheCurrentFile) {
+  std::vector<Entry> entries;
+  for (int i = 0; i < 300; ++i) entries.push_back({"f" + std::to_string(i) + ".bin", RandomBytes(40000, i), kTime1});
+  const std::wstring exe = MakeInstaller(L"closing", Info("关闭软件", "f0.bin"), entries);
+  const std::wstring target = Scratch(L"closing-target") + L"关闭软件";
+  Installer setup(exe);
+  GoToFolderPage(setup, target);
+  setup.Click(kNext);
+  ASSERT_TRUE(setup.WaitForPage(3));
+  setup.PostToForm(WM_SYSCOMMAND, SC_CLOSE, 0);
+  auto no = setup.WaitForMessageBox();
+  ASSERT_TRUE(no);
+  EXPECT_EQ(no->text, L"正在解压文件，确定要取消安装吗？");
+  EXPECT_EQ(no->defaultButton, IDNO);
+  setup.Screenshot(L"box-cancel-extraction", no->window);
+  setup.Answer(*no, IDNO);
+  EXPECT_FALSE(setup.WaitForExit(500));
+  setup.PostToForm(WM_CLOSE, 0, 0);
+  auto yes = setup.WaitForMessageBox();
+  ASSERT_TRUE(yes);
+  setup.Answer(*yes, IDYES);
+  EXPECT_EQ(setup.WaitForExit(60000), std::optional<DWORD>(0));
+  EXPECT_FALSE(Exists(target + L"\\f299.bin")) << "the worker should have stopped early";
+}
+
+}  // namespace
+}  // namespace e2e
