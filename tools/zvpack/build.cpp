@@ -295,7 +295,7 @@ BuildResult BuildInstaller(const BuildOptions& options) {
 
   result.packageBytes = writer.Written();
   std::string reason;
-  if (!ReplaceFile(partialPath, options.output, &reason)) {
+  if (!MoveFileOver(partialPath, options.output, &reason)) {
     Refuse(options.output, "cannot put the installer in place: " + reason);
   }
   partial.Keep();

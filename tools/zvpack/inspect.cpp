@@ -152,6 +152,9 @@ OpenPackage OpenInstaller(const std::string& path) {
       Damaged(path + ": " + Printable(contents.Entries[contents.BadEntry].PathUtf8),
               "unsafe path in the file list (it could write outside the target folder)");
   }
+  if (contents.Entries.empty()) {
+    Damaged(path, "the package's file list is empty (the installer would stop at it)");
+  }
   package.infoLines = InfoLines(source, path);
   package.info = std::move(contents.Info);
 

@@ -94,7 +94,7 @@ bool CreateFolder(const std::string& path, std::string* error);
 bool CreateFolderTree(const std::string& path, std::string* error);
 bool RemoveFile(const std::string& path);
 // Moves a file over another (the target is replaced).
-bool ReplaceFile(const std::string& from, const std::string& to, std::string* error);
+bool MoveFileOver(const std::string& from, const std::string& to, std::string* error);
 // An absolute form of the path, without "." and ".." pieces (links are not resolved).
 std::string AbsolutePath(const std::string& path);
 

@@ -236,7 +236,7 @@ bool CreateFolderTree(const std::string& path, std::string* error) {
 
 bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
-bool ReplaceFile(const std::string& from, const std::string& to, std::string* error) {
+bool MoveFileOver(const std::string& from, const std::string& to, std::string* error) {
   if (::rename(from.c_str(), to.c_str()) != 0) return Fail(error, errno);
   return true;
 }

@@ -233,7 +233,7 @@ bool CreateFolderTree(const std::string& path, std::string* error) {
 
 bool RemoveFile(const std::string& path) { return ::DeleteFileW(WidePath(path).c_str()) != 0; }
 
-bool ReplaceFile(const std::string& from, const std::string& to, std::string* error) {
+bool MoveFileOver(const std::string& from, const std::string& to, std::string* error) {
   if (!::MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
     return Fail(error);

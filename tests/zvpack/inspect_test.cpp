@@ -1,0 +1,216 @@
+// zvpack list, extract and verify on sound, damaged and unsafe installers.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "package/writer.h"
+#include "tests/zvpack/support.h"
+#include "tools/zvpack/errors.h"
+#include "tools/zvpack/inspect.h"
+
+namespace zv::pack::test {
+namespace {
+
+const Bytes kInfo = "编号=3\r\n名称=手工\r\n文件名=b.txt\r\n日期=2024-01-29\r\n版本号=1\r\n说明=x";
+
+class InspectTest : public ::testing::Test {
+ protected:
+  // Writes an installer with this list and these content blocks; returns its path.
+  std::string Installer(const std::vector<Bytes>& entries, const std::vector<Bytes>& blocks,
+                        const std::string& name = "setup.exe") {
+    const std::string path = scratch_ / name;
+    WriteBytes(path, HandMadeInstaller(kInfo, JoinEntries(entries), blocks));
+    return path;
+  }
+  std::string SoundInstaller() {
+    return Installer({FolderEntry("sub"), FileEntry(kSampleTime, "sub\\a.txt"),
+                      FileEntry(kSampleTime + 1, "b.txt"), FolderEntry("空"),
+                      FileEntry(kSampleTime + 2, "空\\零.txt")},
+                     {EncodeBlock("hello"), EncodeBlock(Bytes(1000, 'w')), Bytes()});
+  }
+  // The exit code of "zvpack extract", checking that nothing appeared but what the package
+  // lists below the destination.
+  int Extract(const std::string& installer, const std::string& destination,
+              std::vector<std::string> extra = {}) {
+    const std::string inside = destination.substr(scratch_.Path().size() + 1);
+    const auto outside = [&] {
+      auto snapshot = Snapshot(scratch_.Path());
+      std::erase_if(snapshot, [&](const auto& item) { return item.first.starts_with(inside); });
+      return snapshot;
+    };
+    const auto before = outside();
+    std::vector<std::string> args{"extract", installer, destination, "--quiet"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    const int code = RunInProcess(args);
+    EXPECT_EQ(outside(), before) << "something was written outside " << destination;
+    return code;
+  }
+  ScratchFolder scratch_;
+};
+
+TEST_F(InspectTest, ExtractWritesFoldersFilesAndTimes) {
+  const std::string out = scratch_ / "out";
+  EXPECT_EQ(Extract(SoundInstaller(), out), kExitOk);
+  const std::map<std::string, Bytes> expected{{"b.txt", Bytes(1000, 'w')}, {"sub", "DIR"},
+                                              {"sub/a.txt", "hello"},      {"空", "DIR"},
+                                              {"空/零.txt", ""}};
+  EXPECT_EQ(Snapshot(out), expected);
+  EXPECT_EQ(LastWrite(out + "/sub/a.txt"), kSampleTime);
+  EXPECT_EQ(LastWrite(out + "/b.txt"), kSampleTime + 1);
+  EXPECT_EQ(LastWrite(out + "/空/零.txt"), kSampleTime + 2);
+}
+
+TEST_F(InspectTest, ListShowsInformationAndEntries) {
+  const OpenPackage package = OpenInstaller(SoundInstaller());
+  EXPECT_EQ(package.files, 3u);
+  EXPECT_EQ(package.folders, 2u);
+  EXPECT_EQ(package.bytes, 1005u);
+  const std::string text = FormatListing(package);
+  EXPECT_NE(text.find("名称=手工\n"), std::string::npos);
+  EXPECT_NE(text.find("file             5  2024-02-01T04:16:07.8901234Z  sub\\a.txt\n"), std::string::npos);
+  EXPECT_NE(text.find("folder           -  -                             空\n"), std::string::npos);
+  EXPECT_NE(text.find("3 files, 2 folders, 1005 bytes"), std::string::npos);
+
+  const nlohmann::json json = nlohmann::json::parse(ListingJson(package));
+  EXPECT_EQ(json["info"]["编号"], "3");
+  EXPECT_EQ(json["info"]["文件名"], "b.txt");
+  ASSERT_EQ(json["entries"].size(), 5u);
+  EXPECT_EQ(json["entries"][0]["kind"], "folder");
+  EXPECT_EQ(json["entries"][1]["path"], "sub\\a.txt");
+  EXPECT_EQ(json["entries"][1]["size"], 5);
+  EXPECT_EQ(json["entries"][1]["fileTime"], kSampleTime);
+  EXPECT_EQ(json["entries"][1]["lastWrite"], "2024-02-01T04:16:07.8901234Z");
+  EXPECT_EQ(json["entries"][4]["size"], 0);
+  EXPECT_EQ(json["files"], 3);
+}
+
+TEST_F(InspectTest, VerifyPassesASoundInstaller) {
+  const VerifyResult result = VerifyInstaller(SoundInstaller());
+  EXPECT_TRUE(result.problems.empty());
+  EXPECT_TRUE(result.notes.empty());
+  EXPECT_EQ(result.files, 3u);
+  EXPECT_EQ(result.bytes, 1005u);
+  EXPECT_EQ(RunInProcess({"verify", scratch_ / "setup.exe", "--quiet"}), kExitOk);
+}
+
+// A block that states more bytes than its stream holds: the decoder runs dry.
+Bytes OverstatedBlock() {
+  Bytes block = EncodeBlock(Bytes(3000, 'q') + "tail");
+  const std::uint32_t field = ((3004u + 100u) << 2) | 1u;  // still a 2-byte size field
+  block[0] = static_cast<char>(field & 0xFF);
+  block[1] = static_cast<char>(field >> 8);
+  return block;
+}
+
+TEST_F(InspectTest, ADamagedBlockStopsExtractionWithoutAnEmptyFile) {
+  const std::string installer =
+      Installer({FileEntry(kSampleTime, "first.txt"), FileEntry(kSampleTime, "broken.txt"),
+                 FileEntry(kSampleTime, "last.txt")},
+                {EncodeBlock("one"), OverstatedBlock(), EncodeBlock("three")});
+  const std::string out = scratch_ / "out";
+  EXPECT_EQ(Extract(installer, out), kExitDamaged);
+  const std::map<std::string, Bytes> expected{{"first.txt", "one"}};
+  EXPECT_EQ(Snapshot(out), expected);
+
+  const VerifyResult result = VerifyInstaller(installer);
+  ASSERT_EQ(result.problems.size(), 1u);
+  EXPECT_NE(result.problems[0].find("broken.txt"), std::string::npos);
+  EXPECT_EQ(RunInProcess({"verify", installer, "--quiet"}), kExitDamaged);
+}
+
+TEST_F(InspectTest, UnsafePathsAreRefusedBeforeAnythingIsWritten) {
+  const std::vector<std::vector<Bytes>> lists{
+      {FileEntry(kSampleTime, "..\\evil.txt")},
+      {FolderEntry("sub"), FileEntry(kSampleTime, "sub\\..\\..\\evil.txt")},
+      {FolderEntry("..\\up")},
+      {FileEntry(kSampleTime, "C:\\evil.txt")},
+      {FileEntry(kSampleTime, "\\evil.txt")},
+      {FileEntry(kSampleTime, "/tmp/evil.txt")},
+      {FileEntry(kSampleTime, "a.txt:stream")},
+      {FileEntry(kSampleTime, "NUL.txt")},
+      {FileEntry(kSampleTime, "bad\xFFname")},
+      {FileEntry(kSampleTime, "nested\\a.txt")},  // no folder entry for "nested"
+  };
+  for (const std::vector<Bytes>& list : lists) {
+    SCOPED_TRACE(Printable(list.back()));
+    std::vector<Bytes> entries{FileEntry(kSampleTime, "ok.txt")};
+    entries.insert(entries.end(), list.begin(), list.end());
+    const std::string installer =
+        Installer(entries, {EncodeBlock("fine"), EncodeBlock("evil"), EncodeBlock("evil")});
+    const std::string out = scratch_ / "out";
+    EXPECT_EQ(Extract(installer, out), kExitDamaged);
+    EXPECT_FALSE(std::filesystem::exists(FsPath(out)));
+    EXPECT_EQ(RunInProcess({"list", installer}), kExitDamaged);
+    EXPECT_EQ(RunInProcess({"verify", installer, "--quiet"}), kExitDamaged);
+  }
+}
+
+TEST_F(InspectTest, DamagedLayoutsAreRefusedBeforeAnythingIsWritten) {
+  const Bytes sound = ReadBytes(SoundInstaller());
+  const std::string marker = AssembleMarker();
+  const std::size_t start = sound.find(marker) + marker.size();
+  Bytes noMagic = sound;
+  noMagic[start] = 'Z';
+  Bytes badList = sound;  // the list block's LZMA stream replaced by junk
+  const std::size_t listRecord = start + 5 + 4 + EncodeBlock(kInfo).size();
+  for (std::size_t i = listRecord + 4 + 8; i < listRecord + 4 + 20; ++i) badList[i] = '\x55';
+  const std::vector<std::pair<std::string, Bytes>> cases{
+      {"no marker", FakeStub()},
+      {"no magic", noMagic},
+      {"bad list", badList},
+      {"cut in the last record", sound.substr(0, sound.size() - 40)},
+      {"cut in a length field", sound.substr(0, listRecord + 2)},
+  };
+  for (const auto& [what, bytes] : cases) {
+    SCOPED_TRACE(what);
+    WriteBytes(scratch_ / "bad.exe", bytes);
+    EXPECT_EQ(Extract(scratch_ / "bad.exe", scratch_ / "out"), kExitDamaged);
+    EXPECT_FALSE(std::filesystem::exists(FsPath(scratch_ / "out")));
+    EXPECT_EQ(RunInProcess({"verify", scratch_ / "bad.exe", "--quiet"}), kExitDamaged);
+  }
+  EXPECT_EQ(RunInProcess({"list", scratch_ / "missing.exe"}), kExitInput);
+}
+
+TEST_F(InspectTest, ExtractIntoAFolderInUseOnlyWithForce) {
+  const std::string installer = SoundInstaller();
+  const std::string out = scratch_ / "out";
+  MakeFolders(out);
+  WriteBytes(out + "/b.txt", "old");
+  WriteBytes(out + "/mine.txt", "keep");
+  EXPECT_EQ(Extract(installer, out), kExitInput);
+  EXPECT_EQ(ReadBytes(out + "/b.txt"), "old");
+  EXPECT_EQ(Extract(installer, out, {"--force"}), kExitOk);
+  EXPECT_EQ(ReadBytes(out + "/b.txt"), Bytes(1000, 'w'));
+  EXPECT_EQ(ReadBytes(out + "/mine.txt"), "keep");
+
+  // Something of the wrong kind in the way: refused before writing.
+  std::filesystem::remove_all(FsPath(out + "/sub"));
+  WriteBytes(out + "/sub", "a file where a folder belongs");
+  WriteBytes(out + "/b.txt", "old");
+  EXPECT_EQ(Extract(installer, out, {"--force"}), kExitInput);
+  EXPECT_EQ(ReadBytes(out + "/b.txt"), "old");
+}
+
+#ifndef _WIN32
+TEST_F(InspectTest, ForceNeverWritesThroughLinks) {
+  const std::string installer = SoundInstaller();
+  const std::string out = scratch_ / "out";
+  MakeFolders(scratch_ / "elsewhere");
+  MakeFolders(out);
+  std::filesystem::create_directory_symlink(scratch_ / "elsewhere", out + "/sub");
+  EXPECT_EQ(RunInProcess({"extract", installer, out, "--force", "--quiet"}), kExitInput);
+  EXPECT_TRUE(std::filesystem::is_empty(scratch_ / "elsewhere"));
+
+  // A link where a file goes is replaced, not followed.
+  std::filesystem::remove(out + "/sub");
+  WriteBytes(scratch_ / "elsewhere/target.txt", "untouched");
+  std::filesystem::create_symlink(scratch_ / "elsewhere/target.txt", out + "/b.txt");
+  EXPECT_EQ(RunInProcess({"extract", installer, out, "--force", "--quiet"}), kExitOk);
+  EXPECT_EQ(ReadBytes(scratch_ / "elsewhere/target.txt"), "untouched");
+  EXPECT_FALSE(std::filesystem::is_symlink(out + "/b.txt"));
+  EXPECT_EQ(ReadBytes(out + "/b.txt"), Bytes(1000, 'w'));
+}
+#endif
+
+}  // namespace
+}  // namespace zv::pack::test
