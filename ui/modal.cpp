@@ -128,24 +128,21 @@ void ReenableOwner(HWND form) {
   if (const HWND owner = DisabledOwnerOf(up)) ::EnableWindow(owner, TRUE);
 }
 
-void WaitPumping(int milliseconds) {
-  const DWORD ms = milliseconds > 0 ? static_cast<DWORD>(milliseconds) : 1;
-  const ULONGLONG deadline = ::GetTickCount64() + ms;
+namespace {
 
-  // Each wait has its own unnamed timer, so nested or concurrent waits never share one.
-  KernelHandle timer(::CreateWaitableTimerW(nullptr, TRUE, nullptr));
-  LARGE_INTEGER due;
-  due.QuadPart = -10000LL * static_cast<LONGLONG>(ms);
-  if (timer && !::SetWaitableTimer(timer.get(), &due, 0, nullptr, nullptr, FALSE)) timer.reset();
+DWORD WaitTime(int milliseconds) { return milliseconds > 0 ? static_cast<DWORD>(milliseconds) : 1; }
 
+}  // namespace
+
+void WaitPumpingOn(HANDLE timer, int milliseconds) {
+  const ULONGLONG deadline = ::GetTickCount64() + WaitTime(milliseconds);
   std::optional<int> quitCode;
   for (;;) {
     bool dueNow;
     if (timer) {
-      const HANDLE handle = timer.get();
-      const DWORD result = ::MsgWaitForMultipleObjects(1, &handle, FALSE, kWaitSliceMs, QS_ALLINPUT);
+      const DWORD result = ::MsgWaitForMultipleObjects(1, &timer, FALSE, kWaitSliceMs, QS_ALLINPUT);
       if (result == WAIT_FAILED) {
-        timer.reset();  // go on by the clock
+        timer = nullptr;  // go on by the clock
         dueNow = ::GetTickCount64() >= deadline;
       } else {
         dueNow = result == WAIT_OBJECT_0;
@@ -164,6 +161,15 @@ void WaitPumping(int milliseconds) {
     if (dueNow) break;
   }
   if (quitCode) ::PostQuitMessage(*quitCode);  // for the loop around this wait
+}
+
+void WaitPumping(int milliseconds) {
+  // Each wait has its own unnamed timer, so nested or concurrent waits never share one.
+  KernelHandle timer(::CreateWaitableTimerW(nullptr, TRUE, nullptr));
+  LARGE_INTEGER due;
+  due.QuadPart = -10000LL * static_cast<LONGLONG>(WaitTime(milliseconds));
+  if (timer && !::SetWaitableTimer(timer.get(), &due, 0, nullptr, nullptr, FALSE)) timer.reset();
+  WaitPumpingOn(timer.get(), milliseconds);
 }
 
 bool IsThreadRunning(HANDLE thread) {

@@ -78,6 +78,23 @@ TEST_F(ModalLoop, PlainShowReturnsTheWindowAtOnce) {
   EXPECT_EQ(gLog.count, 0);  // no loop ran: the posted message still waits
 }
 
+TEST_F(ModalLoop, NoActivateFormIsShownWithoutActivation) {
+  MakeOwner();
+  ::SetActiveWindow(owner_);
+  ASSERT_EQ(::GetActiveWindow(), owner_);
+  const HWND window = MakeForm(WS_POPUP | WS_CAPTION, owner_, WS_EX_NOACTIVATE);
+  ASSERT_TRUE(window);
+  Run(owner_, 0);
+  EXPECT_TRUE(::IsWindowVisible(window));
+  EXPECT_EQ(::GetActiveWindow(), owner_);
+
+  // The same form without the style takes the activation.
+  ::DestroyWindow(window);
+  const HWND plain = MakeForm(WS_POPUP | WS_CAPTION, owner_);
+  Run(owner_, 0);
+  EXPECT_EQ(::GetActiveWindow(), plain);
+}
+
 TEST_F(ModalLoop, TopLevelAboveAChildOwnerIsDisabledUntilClose) {
   MakeOwner();
   // A pop-up owned by a child control is owned by that control's top-level window.

@@ -59,6 +59,31 @@ TEST_F(PumpingWait, ZeroAndNegativeTimesStillDispatch) {
   }
 }
 
+TEST_F(PumpingWait, WithoutAWorkingTimerTheClockEndsTheWait) {
+  // No timer at all, and a handle that cannot be waited on.
+  for (HANDLE timer : {static_cast<HANDLE>(nullptr), reinterpret_cast<HANDLE>(0x7FF0)}) {
+    gLog.count = 0;
+    ::PostMessageW(window_, kCount, 0, 0);
+    const ULONGLONG start = ::GetTickCount64();
+    WaitPumpingOn(timer, 200);
+    const ULONGLONG elapsed = ::GetTickCount64() - start;
+    EXPECT_EQ(gLog.count, 1);
+    EXPECT_GE(elapsed, 180u);
+    EXPECT_LT(elapsed, 5000u);
+  }
+}
+
+TEST_F(PumpingWait, ButtonClickReachesItsHandler) {
+  ::ShowWindow(window_, SW_SHOWNORMAL);
+  const HWND button = ::CreateWindowExW(0, L"Button", L"下一步", WS_CHILD | WS_VISIBLE, 10, 10, 80,
+                                        24, window_, reinterpret_cast<HMENU>(111),
+                                        ::GetModuleHandleW(nullptr), nullptr);
+  ASSERT_TRUE(button);
+  ::PostMessageW(button, BM_CLICK, 0, 0);
+  WaitPumping(50);
+  EXPECT_EQ(gLog.lastCommand, 111);
+}
+
 TEST_F(PumpingWait, DispatchesMessagesAsTheyArrive) {
   // Another thread posts a little after the wait began; the message must be handled then, not
   // when the wait ends.
