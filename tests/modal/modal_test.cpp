@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <memory>
 
 #include "tests/modal/test_windows.h"
@@ -47,6 +48,12 @@ class ModalLoop : public ::testing::Test {
     return form_->window;
   }
 
+  // Posts `messages` to the form, in order, then runs it modally.
+  LRESULT RunAfter(std::initializer_list<UINT> messages, HWND owner) {
+    for (UINT message : messages) ::PostMessageW(form_->window, message, 0, 0);
+    return Run(owner);
+  }
+
   LRESULT Run(HWND owner, int mode = kModal) {
     Watchdog watchdog(20000);
     const LRESULT result = RunModal(*form_, mode, form_->window, owner, SW_SHOWNORMAL, 0);
@@ -63,7 +70,7 @@ TEST_F(ModalLoop, EndsWhenTheFormClosesItself) {
   const HWND window = MakeForm(WS_OVERLAPPEDWINDOW, nullptr);
   ASSERT_TRUE(window);
   ::PostMessageW(window, kCount, 0, 0);
-  PostClose(window);
+  PostClose(window);  // the framework's close request
   EXPECT_EQ(Run(nullptr), 0);
   EXPECT_FALSE(::IsWindow(window));
   EXPECT_EQ(gLog.count, 1);
@@ -100,9 +107,7 @@ TEST_F(ModalLoop, TopLevelAboveAChildOwnerIsDisabledUntilClose) {
   // A pop-up owned by a child control is owned by that control's top-level window.
   const HWND window = MakeForm(WS_POPUP | WS_CAPTION | WS_SYSMENU, button_);
   ASSERT_TRUE(window);
-  ::PostMessageW(window, kProbe, 0, 0);
-  PostClose(window);
-  EXPECT_EQ(Run(button_), 0);
+  EXPECT_EQ(RunAfter({kProbe, WM_CLOSE}, button_), 0);
   EXPECT_EQ(gLog.ownerEnabledDuringRun, 0);
   EXPECT_EQ(gLog.childEnabledDuringRun, 1);
   EXPECT_EQ(gLog.ownerEnabledAtDestroy, 1);  // by WM_CLOSE, before the window went
@@ -114,9 +119,7 @@ TEST_F(ModalLoop, OwnedOverlappedFormReenablesItsOwner) {
   MakeOwner();
   const HWND window = MakeForm(WS_OVERLAPPEDWINDOW, owner_);
   ASSERT_TRUE(window);
-  ::PostMessageW(window, kProbe, 0, 0);
-  PostClose(window);
-  EXPECT_EQ(Run(owner_), 0);
+  EXPECT_EQ(RunAfter({kProbe, WM_CLOSE}, owner_), 0);
   EXPECT_EQ(gLog.ownerEnabledDuringRun, 0);
   EXPECT_EQ(gLog.ownerEnabledAtDestroy, 1);
 }
@@ -125,8 +128,7 @@ TEST_F(ModalLoop, FormDestroyedWithoutClosingStillFreesItsOwner) {
   MakeOwner();
   const HWND window = MakeForm(WS_POPUP | WS_CAPTION, owner_);
   ASSERT_TRUE(window);
-  ::PostMessageW(window, kDestroy, 0, 0);
-  EXPECT_EQ(Run(owner_), 0);
+  EXPECT_EQ(RunAfter({kDestroy}, owner_), 0);
   EXPECT_EQ(gLog.ownerEnabledAtDestroy, 0);
   EXPECT_TRUE(::IsWindowEnabled(owner_));
 }
@@ -136,8 +138,7 @@ TEST_F(ModalLoop, OwnerDisabledBeforeTheRunStaysSo) {
   ::EnableWindow(owner_, FALSE);
   const HWND window = MakeForm(WS_POPUP | WS_CAPTION, owner_);
   ASSERT_TRUE(window);
-  ::PostMessageW(window, kDestroy, 0, 0);
-  EXPECT_EQ(Run(owner_), 0);
+  EXPECT_EQ(RunAfter({kDestroy}, owner_), 0);
   EXPECT_FALSE(::IsWindowEnabled(owner_));
 }
 
@@ -145,8 +146,7 @@ TEST_F(ModalLoop, QuitEndsTheLoopWhileTheWindowLives) {
   MakeOwner();
   const HWND window = MakeForm(WS_POPUP | WS_CAPTION, owner_);
   ASSERT_TRUE(window);
-  ::PostMessageW(window, kQuit, 0, 0);
-  EXPECT_EQ(Run(owner_), 0);
+  EXPECT_EQ(RunAfter({kQuit}, owner_), 0);
   EXPECT_TRUE(::IsWindow(window));
   EXPECT_TRUE(::IsWindowEnabled(owner_));
 }
@@ -192,9 +192,7 @@ TEST_F(ModalLoop, PreFilterConsumesMessages) {
   SetMessageFilter(ConsumeCounts);
   const HWND window = MakeForm(WS_OVERLAPPEDWINDOW, nullptr);
   ASSERT_TRUE(window);
-  ::PostMessageW(window, kCount, 0, 0);
-  PostClose(window);
-  EXPECT_EQ(Run(nullptr), 0);
+  EXPECT_EQ(RunAfter({kCount, WM_CLOSE}, nullptr), 0);
   EXPECT_TRUE(gFilterSaw);
   EXPECT_EQ(gLog.count, 0);
 }

@@ -14,7 +14,6 @@
 namespace zv::test {
 
 // Messages the test window understands.
-inline constexpr UINT kPostClose = WM_APP + 1;   // posts WM_CLOSE to itself
 inline constexpr UINT kCount = WM_APP + 2;       // counts, remembers the time
 inline constexpr UINT kProbe = WM_APP + 3;       // records whether the watched windows are enabled
 inline constexpr UINT kQuit = WM_APP + 4;        // posts WM_QUIT
@@ -44,9 +43,6 @@ inline int EnabledState(HWND window) {
 inline LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam,
                                        LPARAM lParam) noexcept {
   switch (message) {
-    case kPostClose:
-      ::PostMessageW(window, WM_CLOSE, 0, 0);
-      return 0;
     case kCount:
       ++gLog.count;
       gLog.countTick = ::GetTickCount64();
