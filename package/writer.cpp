@@ -1,5 +1,6 @@
 // The information block, the file list and the container, as the packer writes them.
 #include <string>
+#include <unordered_set>
 
 #include "package/writer.h"
 
@@ -86,17 +87,15 @@ StorableTime StorableFileTime(std::uint64_t fileTime) {
 }
 
 std::optional<std::size_t> FindUnstorableEntry(const std::vector<FileListEntry>& entries) {
-  std::vector<ByteView> folders;  // made so far
+  std::unordered_set<ByteView> folders;  // made so far
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const FileListEntry& entry = entries[i];
     const ByteView path = entry.PathUtf8;
     if (IsUnsafePath(path)) return i;
     if (!entry.IsFolder && !IsStorableFileTime(entry.FileTime)) return i;
     const ByteView parent = ParentOf(path);
-    bool made = parent.empty();
-    for (std::size_t f = 0; f < folders.size() && !made; ++f) made = folders[f] == parent;
-    if (!made) return i;
-    if (entry.IsFolder) folders.push_back(path);
+    if (!parent.empty() && !folders.contains(parent)) return i;
+    if (entry.IsFolder) folders.insert(path);
   }
   return std::nullopt;
 }
