@@ -19,6 +19,7 @@ inline constexpr UINT kProbe = WM_APP + 3;       // records whether the watched 
 inline constexpr UINT kQuit = WM_APP + 4;        // posts WM_QUIT
 inline constexpr UINT kDestroy = WM_APP + 5;     // destroys itself without WM_CLOSE
 inline constexpr UINT kNestedWait = WM_APP + 6;  // runs WaitPumping(nestedMs)
+inline constexpr UINT kRepost = WM_APP + 7;      // counts and posts itself again while `repost`
 
 // What the test windows saw; reset by each test.
 struct WindowLog {
@@ -33,6 +34,7 @@ struct WindowLog {
   HWND wheelReceiver = nullptr;
   int nestedMs = 0;
   int nestedDone = 0;
+  bool repost = false;
 };
 inline WindowLog gLog;
 
@@ -60,6 +62,10 @@ inline LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam,
     case kNestedWait:
       WaitPumping(gLog.nestedMs);
       ++gLog.nestedDone;
+      return 0;
+    case kRepost:
+      ++gLog.count;
+      if (gLog.repost) ::PostMessageW(window, kRepost, 0, 0);
       return 0;
     case WM_COMMAND:
       gLog.lastCommand = LOWORD(wParam);

@@ -73,6 +73,18 @@ TEST_F(PumpingWait, WithoutAWorkingTimerTheClockEndsTheWait) {
   }
 }
 
+TEST_F(PumpingWait, EndsEvenWhenAHandlerKeepsPosting) {
+  // The queue never runs dry; the wait must still come back (late, but it comes back).
+  gLog.repost = true;
+  ::PostMessageW(window_, kRepost, 0, 0);
+  const ULONGLONG start = ::GetTickCount64();
+  WaitPumping(50);
+  const ULONGLONG elapsed = ::GetTickCount64() - start;
+  gLog.repost = false;
+  EXPECT_GT(gLog.count, 1);
+  EXPECT_LT(elapsed, 30000u);
+}
+
 TEST_F(PumpingWait, ButtonClickReachesItsHandler) {
   ::ShowWindow(window_, SW_SHOWNORMAL);
   const HWND button = ::CreateWindowExW(0, L"Button", L"下一步", WS_CHILD | WS_VISIBLE, 10, 10, 80,
