@@ -24,20 +24,6 @@ std::wstring ParentFolderOn(const std::wstring& drive, bool chinese) {
   return drive + L"\\" + (chinese ? text::kFolderChinese : text::kFolderOther) + L"\\";
 }
 
-// A plain decimal number (the C runtime's formatting would bring its whole printf into the stub).
-std::wstring Decimal(int value) {
-  wchar_t digits[12];
-  int n = 0;
-  unsigned magnitude = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
-  do {
-    digits[n++] = static_cast<wchar_t>(L'0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude);
-  std::wstring text = value < 0 ? L"-" : L"";
-  while (n) text += digits[--n];
-  return text;
-}
-
 std::wstring EnvironmentValue(const wchar_t* name) {
   wchar_t buffer[260] = {};
   const DWORD length = GetEnvironmentVariableW(name, buffer, 260);
@@ -62,8 +48,8 @@ void SetDefaultFolder() {
   if (folder.empty() || folder.back() != L'\\') folder += L'\\';
   gDefaultFolder = folder;
 
-  const std::wstring title = std::wstring(text::kTitleHead) + Decimal(gAppInfo.version[0]) + L"." +
-                             Decimal(gAppInfo.version[1]) + L"." + Decimal(gAppInfo.version[2]) +
+  const std::wstring title = std::wstring(text::kTitleHead) + DecimalText(gAppInfo.version[0]) + L"." +
+                             DecimalText(gAppInfo.version[1]) + L"." + DecimalText(gAppInfo.version[2]) +
                              text::kTitleTail;
   SetWindowText(gForm1.window, title);
 

@@ -5,6 +5,7 @@
 
 #include "package/lzma_alloc.h"
 #include "package/package.h"
+#include "package/try_alloc.h"
 
 namespace zv {
 namespace {
@@ -33,9 +34,8 @@ BlockStatus DecodeBlockChecked(ByteView block, Bytes& out) {
   // A block needs at least one stream byte behind its header.
   if (block.size() < kMinBlockSize || block.size() <= header) return BlockStatus::Corrupt;
 
-  try {
-    out.resize(size);  // zero-filled: a stream that ends early with an end mark leaves zeros
-  } catch (const std::bad_alloc&) {
+  // Zero-filled: a stream that ends early with an end mark leaves zeros.
+  if (!TryResize(out, size)) {
     Bytes().swap(out);
     return BlockStatus::OutOfMemory;
   }

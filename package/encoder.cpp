@@ -6,6 +6,7 @@
 
 #include "package/lzma_alloc.h"
 #include "package/writer.h"
+#include "package/try_alloc.h"
 
 namespace zv {
 namespace {
@@ -32,12 +33,8 @@ struct OutStream {
 };
 size_t WriteOut(void* p, const void* data, size_t size) {
   auto* out = static_cast<OutStream*>(p);
-  try {
-    out->Out->append(static_cast<const char*>(data), size);
-  } catch (const std::bad_alloc&) {
-    return 0;  // the encoder turns a short write into SZ_ERROR_WRITE
-  }
-  return size;
+  // A short write makes the encoder fail with SZ_ERROR_WRITE.
+  return TryAppend(*out->Out, static_cast<const char*>(data), size) ? size : 0;
 }
 
 struct ProgressReport {
@@ -93,16 +90,11 @@ Bytes EncodeBlock(ByteView data, const EncodeOptions& options) {
   const EncoderDeleter encoder{LzmaEnc_Create(&gLzmaAllocator)};
   if (!encoder.Handle || LzmaEnc_SetProps(encoder.Handle, &props) != SZ_OK) return {};
 
-  Bytes block;
-  try {
-    const std::size_t fieldBytes = SizeFieldBytes(size);
-    AppendLittleEndian(block, (size << 2) | static_cast<std::uint32_t>(fieldBytes - 1),
-                       fieldBytes);
-    block += static_cast<char>(kPropertyByte);
-    AppendLittleEndian(block, kDictionarySize, 4);
-  } catch (const std::bad_alloc&) {
-    return {};
-  }
+  Bytes block;  // a few header bytes: short strings need no allocation
+  const std::size_t fieldBytes = SizeFieldBytes(size);
+  AppendLittleEndian(block, (size << 2) | static_cast<std::uint32_t>(fieldBytes - 1), fieldBytes);
+  block += static_cast<char>(kPropertyByte);
+  AppendLittleEndian(block, kDictionarySize, 4);
 
   InStream in{{ReadIn}, data};
   OutStream out{{WriteOut}, &block};

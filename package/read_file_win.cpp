@@ -4,6 +4,7 @@
 #include <new>
 
 #include "package/package.h"
+#include "package/try_alloc.h"
 #include "ui/handles.h"
 
 namespace zv {
@@ -16,11 +17,7 @@ Bytes ReadWholeFile(const Text& path) {
   LARGE_INTEGER size;
   if (!::GetFileSizeEx(file.get(), &size) || size.LowPart == 0) return {};
   Bytes bytes;
-  try {
-    bytes.resize(size.LowPart);
-  } catch (const std::bad_alloc&) {
-    return {};
-  }
+  if (!TryResize(bytes, size.LowPart)) return {};
   DWORD read = 0;
   if (!::ReadFile(file.get(), bytes.data(), size.LowPart, &read, nullptr)) return {};
   bytes.resize(read);

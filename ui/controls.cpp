@@ -344,7 +344,7 @@ HFONT CreateFontFromText(const std::wstring& fontText) {
     }
     start = comma + 1;
   }
-  auto number = [&](int i) { return static_cast<int>(std::wcstol(fields[i].c_str(), nullptr, 10)); };
+  auto number = [&](int i) { return static_cast<int>(LeadingNumber(fields[i])); };
   int size = number(1);
   if (size == 0) size = 9;
 

@@ -178,7 +178,7 @@ ATOM RegisterFormClass(const wchar_t* className, HINSTANCE module, WNDPROC proce
     }
     CopyText(name, 256, className);
   } else {
-    const std::wstring numbered = L"KWDWindowClass:" + std::to_wstring(gClassRegistrations);
+    const std::wstring numbered = L"KWDWindowClass:" + DecimalText(gClassRegistrations);
     CopyText(name, 256, numbered.c_str());
   }
   WNDCLASSEXW wc{};
@@ -234,6 +234,33 @@ HWND CreateFormWindow(FormWindow& form, HWND owner, const wchar_t* caption, WNDP
   }
   ::SetWindowLongPtrW(window, 0, reinterpret_cast<LONG_PTR>(&form));
   return window;
+}
+
+std::wstring DecimalText(int value) {
+  wchar_t digits[12];
+  int n = 0;
+  unsigned magnitude = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
+  do {
+    digits[n++] = static_cast<wchar_t>(L'0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude);
+  std::wstring text = value < 0 ? L"-" : L"";
+  while (n) text += digits[--n];
+  return text;
+}
+
+double LeadingNumber(std::wstring_view text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == L' ' || text[i] == L'\t')) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) negative = text[i++] == L'-';
+  double value = 0;
+  for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) value = value * 10 + (text[i] - L'0');
+  if (i < text.size() && text[i] == L'.') {
+    double scale = 0.1;
+    for (++i; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i, scale /= 10) value += (text[i] - L'0') * scale;
+  }
+  return negative ? -value : value;
 }
 
 }  // namespace zv

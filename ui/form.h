@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ui/handles.h"
@@ -163,5 +164,11 @@ void CollectFrameChildren(WindowlessHandle& frame);
 
 // Rounds to nearest with halves to even (the default floating-point rounding mode).
 int RoundHalfEven(double value);
+
+// Small text helpers that keep the C runtime's number formatting and parsing (and its size) out of
+// the installer: a plain decimal, and the number at the start of a text (leading spaces, sign,
+// digits, fraction; 0 when there is none).
+std::wstring DecimalText(int value);
+double LeadingNumber(std::wstring_view text);
 
 }  // namespace zv
