@@ -29,8 +29,8 @@ const std::string_view kPagePicture1 =
 // A pale green shield (right half shaded) with a green check badge at its lower right. The
 // welcome page paints the turtle mark over the shield's middle.
 const std::string_view kPagePicture2 =
-    "(FFF1F8E9,FF388E3C,FFDCEDC8)h10122So0000000UKVn0ZQUU0_WVn2_W]U]UaUZQcK2WMaUUK]UUKVn+h30100"
-    "00000000ZQUi0_KWC2_K]U]KaFZQbp+c28Si]_]_XdXd+a00028TK2200000^v`R_saPad_W";
+    "(FFF1F8E9,FF388E3C,FFDCEDC8)h10122So0000000UKVd0ZQUP0_WVd2_W]A]U`nZQb_2WM`nUK]AUKVd+h30100"
+    "00000000ZQUd0_KVp2_K]A]K`_ZQbM+c28Si]d]KXPXP+a00028TH2200000^s_k_n`faZ^s";
 
 // The maker's mark: a turtle seen from above, head up, in palette entry 1 (green by its own
 // colour list) with a white shell pattern. The header band paints it with the override
