@@ -19,6 +19,12 @@ namespace {
 constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
 constexpr auto kProgressInterval = std::chrono::milliseconds(200);
 
+// Enough files ahead that the other workers keep going while one compresses a large file;
+// the memory budget, which counts finished blocks too, bounds the bytes.
+std::size_t DefaultReorderWindow(unsigned threads) {
+  return std::max<std::size_t>(64, std::size_t{16} * threads);
+}
+
 struct Slot {
   enum class State { kWaiting, kDone, kFailed } state = State::kWaiting;
   Bytes block;
@@ -31,8 +37,7 @@ class Pipeline {
       : jobs_(jobs),
         settings_(settings),
         budget_(settings.memoryBudget ? settings.memoryBudget : DefaultMemoryBudget()),
-        window_(settings.reorderWindow ? settings.reorderWindow
-                                       : std::size_t{4} * std::max(1u, settings.threads)),
+        window_(settings.reorderWindow ? settings.reorderWindow : DefaultReorderWindow(settings.threads)),
         slots_(jobs.size()),
         failLimit_(jobs.size()) {}
 

@@ -27,7 +27,7 @@ struct CompressJob {
 struct CompressSettings {
   unsigned threads = 1;
   std::uint64_t memoryBudget = 0;  // 0: DefaultMemoryBudget()
-  std::size_t reorderWindow = 0;   // files ahead of the next one to write; 0: 4 per thread
+  std::size_t reorderWindow = 0;   // files ahead of the next one to write; 0: 16 per thread, at least 64
   EncodeOptions encode;
 };
 
