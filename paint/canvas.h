@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "paint/gdiplus_api.h"
+#include "ui/form.h"  // RoundHalfEven
 #include "ui/handles.h"
 
 namespace zv {
@@ -25,8 +26,6 @@ inline constexpr COLORREF kCanvasNoColor = 0xFFFFFFFFu;  // -1: saved background
 inline constexpr float kPathFontEmFactor = 1.5208f;     // point size -> em size of PathText
 inline constexpr wchar_t kCanvasDefaultFace[] = L"Microsoft YaHei";
 
-// Rounds to nearest with halves to even (13.5 -> 14, 12.5 -> 12).
-int RoundToEven(double value);
 
 // The screen's LOGPIXELSX and LOGPIXELSY, read once per process.
 struct ScreenDpi {
@@ -126,8 +125,8 @@ struct PageCanvas {
   void Release();
   void StartGraphics();       // graphics with anti-aliasing and the DPI world transform
   void SelectNewFont(HFONT created);
-  int DeviceX(double v) const { return RoundToEven(v * scaleX); }
-  int DeviceY(double v) const { return RoundToEven(v * scaleY); }
+  int DeviceX(double v) const { return RoundHalfEven(v * scaleX); }
+  int DeviceY(double v) const { return RoundHalfEven(v * scaleY); }
 };
 
 }  // namespace zv

@@ -38,7 +38,6 @@ bool NullPenSelected(HDC dc) {
 
 }  // namespace
 
-int RoundToEven(double value) { return static_cast<int>(std::nearbyint(value)); }
 
 ScreenDpi CanvasScreenDpi() {
   static const ScreenDpi gScreenDpi = [] {
@@ -57,7 +56,7 @@ ScreenDpi CanvasScreenDpi() {
 
 LOGFONTW MakeCanvasFont(std::wstring_view face, float size, bool bold, bool italic, bool underline,
                         bool strikeout, float scaleX, int screenDpiY) {
-  int scaled = RoundToEven(static_cast<double>(size) * scaleX);
+  int scaled = RoundHalfEven(static_cast<double>(size) * scaleX);
   int points = scaled * kDesignDpi / screenDpiY;
   return BaseLogFont(face, -::MulDiv(points, screenDpiY, 72), bold ? FW_BOLD : FW_NORMAL, italic,
                      underline, strikeout, points >= 24);
@@ -252,9 +251,9 @@ void PageCanvas::SetFont(std::wstring_view face, float size, bool bold, bool ita
 
 void PageCanvas::SetFontEx(std::wstring_view face, float size, float w, float angle, int weight,
                            bool italic, bool underline, bool strikeout) {
-  LOGFONTW lf = BaseLogFont(face, -::MulDiv(RoundToEven(static_cast<double>(size) * scaleX), 96, 72),
+  LOGFONTW lf = BaseLogFont(face, -::MulDiv(RoundHalfEven(static_cast<double>(size) * scaleX), 96, 72),
                             weight, italic, underline, strikeout, size > 16);
-  lf.lfWidth = RoundToEven(static_cast<double>(w) * scaleX);
+  lf.lfWidth = RoundHalfEven(static_cast<double>(w) * scaleX);
   lf.lfEscapement = static_cast<LONG>(std::floor(static_cast<double>(angle) * 10.0));
   SelectNewFont(::CreateFontIndirectW(&lf));
 }
@@ -440,7 +439,7 @@ void PageCanvas::SetRotation(float angle, float cx, float cy) {
   if (api->GdipCreateMatrix(&created) != Gdiplus::Ok) return;
   worldTransform.reset(created);
   api->GdipScaleMatrix(created, scaleX, scaleY, Gdiplus::MatrixOrderAppend);
-  if (RoundToEven(angle) % 360 != 0) {
+  if (RoundHalfEven(angle) % 360 != 0) {
     api->GdipTranslateMatrix(created, -cx * scaleX, -cy * scaleY, Gdiplus::MatrixOrderAppend);
     api->GdipRotateMatrix(created, angle, Gdiplus::MatrixOrderAppend);
     api->GdipTranslateMatrix(created, cx * scaleX, cy * scaleY, Gdiplus::MatrixOrderAppend);

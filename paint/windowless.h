@@ -32,14 +32,5 @@ UINT LabelTextFormat(uint32_t flags);
 
 // The parts of a font text "face,size,bold,italic,underline,strikeout", trimmed; an empty face
 // becomes "SimSun", a zero or missing size 9.
-struct FontTextParts {
-  std::wstring face;
-  float size = 9;
-  bool bold = false;
-  bool italic = false;
-  bool underline = false;
-  bool strikeout = false;
-};
-FontTextParts SplitFontText(std::wstring_view fontText);
 
 }  // namespace zv

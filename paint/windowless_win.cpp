@@ -1,26 +1,10 @@
 // The windowless frame and label, painted into the page canvas.
 #include "paint/windowless.h"
 
-#include <cwchar>
-
 #include "ui/properties.h"
 
 namespace zv {
 namespace {
-
-std::wstring_view Trim(std::wstring_view s) {
-  while (!s.empty() && s.front() == L' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == L' ') s.remove_suffix(1);
-  return s;
-}
-
-double Number(std::wstring_view field) {
-  std::wstring text(field);
-  return std::wcstod(text.c_str(), nullptr);
-}
-
-// A flag field counts by the low 8 bits of its value.
-bool Flag(std::wstring_view field) { return (static_cast<long>(Number(field)) & 0xFF) != 0; }
 
 // The windowless record of the handle on form, or null when it is missing or hidden.
 ControlData* VisibleRecord(WindowlessHandle& handle, HWND form) {
@@ -30,25 +14,6 @@ ControlData* VisibleRecord(WindowlessHandle& handle, HWND form) {
 }
 
 }  // namespace
-
-FontTextParts SplitFontText(std::wstring_view fontText) {
-  std::wstring_view fields[6];
-  for (int i = 0; i < 6; ++i) {
-    size_t comma = fontText.find(L',');
-    fields[i] = Trim(fontText.substr(0, comma));
-    if (comma == std::wstring_view::npos) break;
-    fontText.remove_prefix(comma + 1);
-  }
-  FontTextParts parts;
-  parts.face = fields[0].empty() ? L"SimSun" : std::wstring(fields[0]);
-  double size = Number(fields[1]);
-  parts.size = size == 0 ? 9.0f : static_cast<float>(size);
-  parts.bold = Flag(fields[2]);
-  parts.italic = Flag(fields[3]);
-  parts.underline = Flag(fields[4]);
-  parts.strikeout = Flag(fields[5]);
-  return parts;
-}
 
 UINT LabelTextFormat(uint32_t flags) {
   static constexpr UINT kByAlignment[10] = {
@@ -92,12 +57,12 @@ void PaintWindowlessFrame(WindowlessHandle& handle, PageCanvas& canvas, HWND for
   if (!frame->caption.empty()) {
     int measured = canvas.TextInBox(captionLeft, top, width - 20, height, caption,
                                     format | DT_CALCRECT);
-    captionHeight = RoundToEven(measured / static_cast<double>(canvas.scaleY));
+    captionHeight = RoundHalfEven(measured / static_cast<double>(canvas.scaleY));
   }
   canvas.SetSmoothPen(static_cast<float>(border),
                       ResolveColorArgb(static_cast<uint32_t>(frame->kindValues[0]), 0));
   canvas.SetSmoothBrush(ResolveColorArgb(frame->backColor, 0));
-  const int half = RoundToEven(captionHeight / 2.0);
+  const int half = RoundHalfEven(captionHeight / 2.0);
   canvas.SmoothRoundRect(static_cast<float>(left), static_cast<float>(top + half),
                          static_cast<float>(width), static_cast<float>(height - half),
                          2.0f * radius, 2.0f * radius, 15);

@@ -328,24 +328,37 @@ std::vector<std::pair<std::wstring, GdiFont>> gFontCache;
 
 }  // namespace
 
+FontTextParts SplitFontText(std::wstring_view fontText) {
+  auto trim = [](std::wstring_view s) {
+    while (!s.empty() && s.front() == L' ') s.remove_prefix(1);
+    while (!s.empty() && s.back() == L' ') s.remove_suffix(1);
+    return s;
+  };
+  std::wstring_view fields[6];
+  for (int i = 0; i < 6; ++i) {
+    const size_t comma = fontText.find(L',');
+    fields[i] = trim(fontText.substr(0, comma));
+    if (comma == std::wstring_view::npos) break;
+    fontText.remove_prefix(comma + 1);
+  }
+  auto flag = [&](int i) { return (static_cast<long>(LeadingNumber(fields[i])) & 0xFF) != 0; };
+  FontTextParts parts;
+  parts.face = fields[0].empty() ? std::wstring(L"SimSun") : std::wstring(fields[0]);
+  const double size = LeadingNumber(fields[1]);
+  parts.size = size == 0 ? 9.0f : static_cast<float>(size);
+  parts.bold = flag(2);
+  parts.italic = flag(3);
+  parts.underline = flag(4);
+  parts.strikeout = flag(5);
+  return parts;
+}
+
 HFONT CreateFontFromText(const std::wstring& fontText) {
   for (const auto& [text, font] : gFontCache) {
     if (text == fontText) return font.get();
   }
-  // face, size, bold, italic, underline, strikeout
-  std::wstring fields[6];
-  size_t count = 0;
-  for (size_t start = 0; count < 6; ++count) {
-    const size_t comma = fontText.find(L',', start);
-    fields[count] = fontText.substr(start, comma == std::wstring::npos ? comma : comma - start);
-    if (comma == std::wstring::npos) {
-      ++count;
-      break;
-    }
-    start = comma + 1;
-  }
-  auto number = [&](int i) { return static_cast<int>(LeadingNumber(fields[i])); };
-  int size = number(1);
+  const FontTextParts parts = SplitFontText(fontText);
+  int size = static_cast<int>(parts.size);
   if (size == 0) size = 9;
 
   static const auto [logX, logY] = [] {
@@ -355,15 +368,14 @@ HFONT CreateFontFromText(const std::wstring& fontText) {
   }();
   LOGFONTW font{};
   font.lfHeight = logY > 0 ? -::MulDiv(size * logX / logY, logY, 72) : -size;
-  font.lfWeight = number(2) ? FW_BOLD : FW_NORMAL;
-  font.lfItalic = number(3) != 0;
-  font.lfUnderline = number(4) != 0;
-  font.lfStrikeOut = number(5) != 0;
+  font.lfWeight = parts.bold ? FW_BOLD : FW_NORMAL;
+  font.lfItalic = parts.italic;
+  font.lfUnderline = parts.underline;
+  font.lfStrikeOut = parts.strikeout;
   font.lfCharSet = DEFAULT_CHARSET;
   font.lfOutPrecision = OUT_TT_PRECIS;
   font.lfQuality = size < 24 ? DEFAULT_QUALITY : ANTIALIASED_QUALITY;
-  const std::wstring face = fields[0].empty() ? std::wstring(L"SimSun") : fields[0];
-  CopyText(font.lfFaceName, LF_FACESIZE, face.c_str());
+  CopyText(font.lfFaceName, LF_FACESIZE, parts.face.c_str());
   GdiFont created(::CreateFontIndirectW(&font));
   if (!created) return nullptr;
   HFONT result = created.get();

@@ -156,6 +156,18 @@ HWND CreateControl(FormWindow& form, const wchar_t* keyword, HWND parent, int id
                    DWORD exStyle, void* createParam, WNDPROC subclassProc, UINT_PTR subclassId,
                    DWORD_PTR subclassRefData);
 LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// A font text: face, size in points, bold, italic, underline, strikeout, separated by ",".
+// Fields are trimmed of spaces; an empty face is "SimSun", a size of 0 (or none) is 9, and a flag
+// is on when the low 8 bits of its value are not 0.
+struct FontTextParts {
+  std::wstring face;
+  float size = 9;
+  bool bold = false;
+  bool italic = false;
+  bool underline = false;
+  bool strikeout = false;
+};
+FontTextParts SplitFontText(std::wstring_view fontText);
 HFONT CreateFontFromText(const std::wstring& fontText);  // shared and cached; never delete it
 int ScaleToDesign(int devicePixels);   // floor(v / s), s = screen LOGPIXELSX / 96
 int ScaleFromDesign(int designUnits);  // floor(v * s)

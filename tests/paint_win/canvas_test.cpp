@@ -29,11 +29,11 @@ LOGFONTW SelectedFont(const PageCanvas& canvas) {
 }
 
 TEST(CanvasRounding, HalvesGoToEven) {
-  EXPECT_EQ(RoundToEven(13.5), 14);
-  EXPECT_EQ(RoundToEven(12.5), 12);
-  EXPECT_EQ(RoundToEven(28.5), 28);
-  EXPECT_EQ(RoundToEven(-0.5), 0);
-  EXPECT_EQ(RoundToEven(187.6), 188);
+  EXPECT_EQ(RoundHalfEven(13.5), 14);
+  EXPECT_EQ(RoundHalfEven(12.5), 12);
+  EXPECT_EQ(RoundHalfEven(28.5), 28);
+  EXPECT_EQ(RoundHalfEven(-0.5), 0);
+  EXPECT_EQ(RoundHalfEven(187.6), 188);
 }
 
 TEST(CanvasGdi, BoxLandsOnRoundedDevicePixels) {
