@@ -150,16 +150,6 @@ TEST_F(FileOps, WildcardPathsNameNothing) {
   EXPECT_TRUE(DirExists(L"\\\\?\\" + At(L"folder")));
 }
 
-TEST_F(FileOps, TemporaryFilesDoNotCountAsFiles) {
-  MakeFile(L"scratch.tmp");
-  ASSERT_TRUE(::SetFileAttributesW(At(L"scratch.tmp").c_str(), FILE_ATTRIBUTE_TEMPORARY));
-  if ((::GetFileAttributesW(At(L"scratch.tmp").c_str()) & FILE_ATTRIBUTE_TEMPORARY) == 0) {
-    GTEST_SKIP() << "this file system does not keep the temporary attribute";
-  }
-  EXPECT_FALSE(FileExists(At(L"scratch.tmp")));
-  EXPECT_FALSE(DirExists(At(L"scratch.tmp")));
-}
-
 TEST_F(FileOps, FolderTreeCreatesEveryMissingLevel) {
   ASSERT_TRUE(::CreateDirectoryW(At(L"a").c_str(), nullptr));
 
