@@ -104,14 +104,13 @@ void CreateDesktopShortcut(const std::wstring& linkPath, const std::wstring& tar
 
 void FinishAction() {
   const std::wstring folder = ToWide(WithTrailingSeparator(FromWide(GetText(gForm1.text1))));
-  const std::wstring program = folder + ToWide(gPackageInfo.ProgramFile);
+  const std::wstring program = Join({folder, ToWide(gPackageInfo.ProgramFile)});
   const bool desktop = GetCheck(gForm1.check2);
   ShowForm(gForm1.window, false);
   if (desktop) {
     wchar_t desktopPath[MAX_PATH] = {};
     SHGetFolderPathW(nullptr, CSIDL_DESKTOP, nullptr, 0, desktopPath);
-    const std::wstring link = ToWide(WithTrailingSeparator(FromWide(desktopPath))) +
-                              ToWide(gPackageInfo.DisplayName) + L".lnk";
+    const std::wstring link = Join({ToWide(WithTrailingSeparator(FromWide(desktopPath))), ToWide(gPackageInfo.DisplayName), L".lnk"});
     CreateDesktopShortcut(link, program, folder, ToWide(gPackageInfo.Description));
   }
   if (GetCheck(gForm1.check1)) {

@@ -33,109 +33,109 @@ constexpr uint32_t kButtonFace = 0x0F7F7F7Fu;   // system colour 15
 constexpr uint32_t kWindowColor = 0x057F7F7Fu;  // system colour 5
 constexpr uint32_t kButtonShadow = 0x107F7F7Fu; // system colour 16
 
-// A windowless control's record, linked at the end of the form's chain.
-ControlData* AddWindowless(HWND form, int id, const wchar_t* name, const wchar_t* caption,
-                           int x, int y, int w, int h) {
+// What a control gets after its creation.
+enum class SetUp : unsigned char { kLabel, kFrame, kCheckBox, kButton, kTextBox, kProgressBar };
+
+// Form1's ten controls in creation order; positions and sizes in design units.
+struct ControlSpec {
+  SetUp kind;
+  int id;
+  const wchar_t* keyword;  // null for the windowless label and frame
+  const wchar_t* name;
+  const wchar_t* caption;
+  short x, y, w, h;
+  DWORD style;
+  DWORD exStyle;
+  ControlHandle Form1Object::*windowed;
+  WindowlessHandle Form1Object::*windowless;
+};
+
+constexpr ControlSpec kControls[] = {
+    {SetUp::kLabel, kIdLabel1, nullptr, L"Label1", text::kLabel1, 15, 200, 400, 14, 0, 0, nullptr, &Form1Object::label1},
+    {SetUp::kCheckBox, kIdCheck2, L"CHECKBOX", L"Check2", text::kCheck2, 35, 125, 149, 13, kCheckStyle, 0, &Form1Object::check2, nullptr},
+    {SetUp::kCheckBox, kIdCheck1, L"CHECKBOX", L"Check1", text::kCheck1, 35, 100, 134, 18, kCheckStyle, 0, &Form1Object::check1, nullptr},
+    {SetUp::kButton, kIdCommand4, L"BUTTON", L"Command4", text::kBrowse, 325, 205, 95, 25, kButtonStyle, 0, &Form1Object::command4, nullptr},
+    {SetUp::kTextBox, kIdText1, L"TEXTBOX", L"Text1", L"", 25, 175, 396, 21, kTextStyle, WS_EX_CLIENTEDGE, &Form1Object::text1, nullptr},
+    {SetUp::kFrame, kIdFrame1, nullptr, L"Frame1", text::kFrame1, 10, 150, 424, 88, 0, 0, nullptr, &Form1Object::frame1},
+    {SetUp::kProgressBar, kIdProgressBar1, L"PROGRESSBAR", L"ProgressBar1", L"", 15, 215, 421, 24, kProgressStyle, 0, &Form1Object::progressBar1, nullptr},
+    {SetUp::kButton, kIdCommand3, L"BUTTON", L"Command3", text::kBack, 220, 255, 63, 24, kButtonStyle, 0, &Form1Object::command3, nullptr},
+    {SetUp::kButton, kIdCommand2, L"BUTTON", L"Command2", text::kCancel, 370, 255, 63, 24, kButtonStyle, 0, &Form1Object::command2, nullptr},
+    {SetUp::kButton, kIdCommand1, L"BUTTON", L"Command1", text::kNext, 295, 255, 63, 24, kButtonStyle, 0, &Form1Object::command1, nullptr},
+};
+
+std::unique_ptr<ControlData> NewRecord(HWND form, const ControlSpec& spec) {
   auto data = std::make_unique<ControlData>();
   data->owner = form;
   data->index = -1;
-  data->controlId = id;
-  data->name = name;
-  data->caption = caption;
-  data->left = x;
-  data->top = y;
-  data->width = w;
-  data->height = h;
+  data->controlId = spec.id;
+  data->name = spec.name;
+  data->caption = spec.caption;
+  data->left = spec.x;
+  data->top = spec.y;
+  data->width = spec.w;
+  data->height = spec.h;
+  return data;
+}
+
+// A windowless control: its record, with the table's settings, linked at the end of the chain.
+void AddWindowless(HWND form, const ControlSpec& spec) {
+  std::unique_ptr<ControlData> data = NewRecord(form, spec);
   data->foreColor = kWindowText;
   data->backColor = kButtonFace;
   data->fontText = text::kControlFont;
-  return LinkWindowlessControl(form, std::move(data));
+  if (spec.kind == SetUp::kLabel) {
+    // Visible, "&" honoured; alignment 0, no border; angle and character width 0.
+    data->flags = kFlagState | kFlagVisible | kFlagMnemonic;
+  } else {
+    // Container, visible; caption left; corner radius 5; border width 1 in button shadow.
+    data->flags = kFlagState | kFlagVisible | kFlagContainer | (5u << 16) | (1u << 12);
+    data->kindValues[0] = static_cast<int32_t>(kButtonShadow);
+  }
+  LinkWindowlessControl(form, std::move(data));
+  gForm1.*spec.windowless = WindowlessHandle{spec.id, form, {}, {}};
 }
 
-// A windowed control created from its keyword, with its record attached; an empty handle when
-// the control could not be created (it is then left out).
-ControlHandle AddWindowed(FormWindow& fw, HWND form, const wchar_t* keyword, int id,
-                          const wchar_t* name, const wchar_t* caption, int x, int y, int w, int h,
-                          DWORD style, DWORD exStyle) {
-  HWND window = CreateControl(fw, keyword, form, id, caption, x, y, w, h, style, exStyle, nullptr,
-                              SubclassProc, static_cast<UINT_PTR>(-1), 0);
-  if (!window) return {};
-  auto data = std::make_unique<ControlData>();
-  data->owner = form;
-  data->index = -1;
-  data->controlId = id;
-  data->caption = caption;
-  data->name = name;
-  data->left = x;
-  data->top = y;
-  data->width = w;
-  data->height = h;
-  AttachControlData(window, std::move(data));
-  return ControlHandle{window, id};
-}
-
-void SetUpCheckBox(const ControlHandle& box, const wchar_t* caption) {
-  SetText(box, caption);
-  SetCheck(box, true);
-  SetForeColor(box, kWindowText);
-  SetBackColor(box, kButtonFace);
-  SetFont(box, text::kControlFont);
-}
-
-void SetUpButton(const ControlHandle& button, const wchar_t* caption) {
-  SetText(button, caption);
-  SetFont(button, text::kControlFont);
+// A windowed control created from its keyword, with its record attached and the table's
+// settings applied. A control that cannot be created is left out (its handle stays empty).
+void AddWindowed(FormWindow& fw, HWND form, const ControlSpec& spec) {
+  HWND window = CreateControl(fw, spec.keyword, form, spec.id, spec.caption, spec.x, spec.y, spec.w,
+                              spec.h, spec.style, spec.exStyle, nullptr, SubclassProc,
+                              static_cast<UINT_PTR>(-1), 0);
+  if (!window) return;
+  AttachControlData(window, NewRecord(form, spec));
+  const ControlHandle control{window, spec.id};
+  gForm1.*spec.windowed = control;
+  switch (spec.kind) {
+    case SetUp::kCheckBox:
+      SetText(control, spec.caption);
+      SetCheck(control, true);
+      SetForeColor(control, kWindowText);
+      SetBackColor(control, kButtonFace);
+      break;
+    case SetUp::kButton:
+      SetText(control, spec.caption);
+      break;
+    case SetUp::kTextBox:
+      SetForeColor(control, kWindowText);
+      SetBackColor(control, kWindowColor);
+      break;
+    default:  // the progress bar
+      SetProgressMax(control, 100);
+      SetProgressMin(control, 1);
+      SetProgressPos(control, 80);
+      return;
+  }
+  SetFont(control, text::kControlFont);
 }
 
 void CreateForm1Controls(FormWindow& fw, HWND form) {
-  Form1Object& f = gForm1;
-
-  if (ControlData* label = AddWindowless(form, kIdLabel1, L"Label1", text::kLabel1, 15, 200, 400, 14)) {
-    // Visible, "&" honoured; alignment 0, no border; angle and character width 0.
-    label->flags = kFlagState | kFlagVisible | kFlagMnemonic;
+  for (const ControlSpec& spec : kControls) {
+    if (spec.keyword) {
+      AddWindowed(fw, form, spec);
+    } else {
+      AddWindowless(form, spec);
+    }
   }
-  f.label1 = WindowlessHandle{kIdLabel1, form, {}, {}};
-
-  f.check2 = AddWindowed(fw, form, L"CHECKBOX", kIdCheck2, L"Check2", text::kCheck2, 35, 125, 149, 13,
-                         kCheckStyle, 0);
-  if (f.check2.window) SetUpCheckBox(f.check2, text::kCheck2);
-  f.check1 = AddWindowed(fw, form, L"CHECKBOX", kIdCheck1, L"Check1", text::kCheck1, 35, 100, 134, 18,
-                         kCheckStyle, 0);
-  if (f.check1.window) SetUpCheckBox(f.check1, text::kCheck1);
-  f.command4 = AddWindowed(fw, form, L"BUTTON", kIdCommand4, L"Command4", text::kBrowse, 325, 205, 95,
-                           25, kButtonStyle, 0);
-  if (f.command4.window) SetUpButton(f.command4, text::kBrowse);
-  f.text1 = AddWindowed(fw, form, L"TEXTBOX", kIdText1, L"Text1", L"", 25, 175, 396, 21, kTextStyle,
-                        WS_EX_CLIENTEDGE);
-  if (f.text1.window) {
-    SetForeColor(f.text1, kWindowText);
-    SetBackColor(f.text1, kWindowColor);
-    SetFont(f.text1, text::kControlFont);
-  }
-
-  if (ControlData* frame = AddWindowless(form, kIdFrame1, L"Frame1", text::kFrame1, 10, 150, 424, 88)) {
-    // Container, visible; caption left; corner radius 5; border width 1 in button shadow.
-    frame->flags = kFlagState | kFlagVisible | kFlagContainer | (5u << 16) | (1u << 12);
-    frame->kindValues[0] = static_cast<int32_t>(kButtonShadow);
-  }
-  f.frame1 = WindowlessHandle{kIdFrame1, form, {}, {}};
-
-  f.progressBar1 = AddWindowed(fw, form, L"PROGRESSBAR", kIdProgressBar1, L"ProgressBar1", L"", 15,
-                               215, 421, 24, kProgressStyle, 0);
-  if (f.progressBar1.window) {
-    SetProgressMax(f.progressBar1, 100);
-    SetProgressMin(f.progressBar1, 1);
-    SetProgressPos(f.progressBar1, 80);
-  }
-  f.command3 = AddWindowed(fw, form, L"BUTTON", kIdCommand3, L"Command3", text::kBack, 220, 255, 63, 24,
-                           kButtonStyle, 0);
-  if (f.command3.window) SetUpButton(f.command3, text::kBack);
-  f.command2 = AddWindowed(fw, form, L"BUTTON", kIdCommand2, L"Command2", text::kCancel, 370, 255, 63,
-                           24, kButtonStyle, 0);
-  if (f.command2.window) SetUpButton(f.command2, text::kCancel);
-  f.command1 = AddWindowed(fw, form, L"BUTTON", kIdCommand1, L"Command1", text::kNext, 295, 255, 63, 24,
-                           kButtonStyle, 0);
-  if (f.command1.window) SetUpButton(f.command1, text::kNext);
 }
 
 void LoadFormIcons(HWND form) {
@@ -154,7 +154,7 @@ void LoadFormIcons(HWND form) {
 
 void SetPageHeader(const wchar_t* title, const wchar_t* head, const wchar_t* tail) {
   gPageTitle = title;
-  gPageSubtitle = std::wstring(head) + gWelcomeName + tail;
+  gPageSubtitle = Join({head, gWelcomeName, tail});
 }
 
 void OnPackageLoadMessage(HWND window) {
@@ -219,7 +219,7 @@ LRESULT OpenForm1(HWND owner, bool modal) {
     ActivateExisting(gForm1.window);
     return reinterpret_cast<LRESULT>(gForm1.window);
   }
-  const std::wstring className = std::wstring(text::kAppTitle) + L"_" + text::kFormName;
+  const std::wstring className = Join({text::kAppTitle, L"_", text::kFormName});
   auto fw = std::make_unique<FormWindow>(className.c_str());
   HWND window = CreateFormWindow(*fw, owner, text::kFormName, Form1WindowProc, 0, 0, 451, 314,
                                  kFormStyle, kFormExStyle);
@@ -260,7 +260,7 @@ void OnNext(HWND form) {
       SetPageHeader(text::kTitleFolder, text::kSubtitleFolderHead, text::kSubtitleFolderTail);
       gWizardState = 2;
       ApplyWizardState();
-      SetText(gForm1.text1, gDefaultFolder + gWelcomeName);
+      SetText(gForm1.text1, Join({gDefaultFolder, gWelcomeName}));
       Refresh(form);
       break;
     case 2:
@@ -285,7 +285,7 @@ void OnCancel(HWND form) { PostClose(form); }
 
 void OnBrowse(HWND form) {
   const std::wstring initial = GetText(gForm1.text1);
-  const std::wstring title = std::wstring(text::kBrowseTitleHead) + gWelcomeName + text::kBrowseTitleTail;
+  const std::wstring title = Join({text::kBrowseTitleHead, gWelcomeName, text::kBrowseTitleTail});
   const std::wstring chosen = BrowseForFolder(form, title, initial);
   if (!chosen.empty()) SetText(gForm1.text1, chosen);
 }

@@ -22,7 +22,7 @@ namespace {
 
 void ShowPage(int state, const wchar_t* title, const wchar_t* head, const wchar_t* tail) {
   gPageTitle = title;
-  gPageSubtitle = std::wstring(head) + gWelcomeName + tail;
+  gPageSubtitle = Join({head, gWelcomeName, tail});
   gWizardState = state;
   ApplyWizardState();
   Refresh(gForm1.window);
@@ -40,10 +40,10 @@ void RunSpecialHandling() {
   if (gPackageInfo.PackageNumber != 1) return;
   if (!IsBatchProgram(gPackageInfo.ProgramFile)) return;
   const std::wstring folder = ToWide(WithTrailingSeparator(TrimSpaces(FromWide(GetText(gForm1.text1)))));
-  const std::wstring batch = folder + ToWide(gPackageInfo.ProgramFile);
+  const std::wstring batch = Join({folder, ToWide(gPackageInfo.ProgramFile)});
   ShellExecuteW(nullptr, L"open", batch.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   gPackageInfo.ProgramFile = FromWide(text::kRedirectProgram);
-  if (!FileExists(folder + text::kHallProgram)) SetText(gForm1.text1, folder + text::kHallFolder);
+  if (!FileExists(Join({folder, text::kHallProgram}))) SetText(gForm1.text1, Join({folder, text::kHallFolder}));
 }
 
 }  // namespace
@@ -52,7 +52,7 @@ void InstallAction(HWND form) {
   const FolderVerdict verdict = CheckTargetFolder(FromWide(GetText(gForm1.text1)));
   if (verdict.check == FolderCheck::kBareDrive) {
     MessageBoxAppTitle(form, text::kBareDrive, MB_ICONERROR);
-    SetText(gForm1.text1, gDefaultFolder + gWelcomeName);
+    SetText(gForm1.text1, Join({gDefaultFolder, gWelcomeName}));
     return;
   }
   if (verdict.check == FolderCheck::kBadPath) {

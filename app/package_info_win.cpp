@@ -21,7 +21,7 @@ std::string_view gPagePictures[3];
 namespace {
 
 std::wstring ParentFolderOn(const std::wstring& drive, bool chinese) {
-  return drive + L"\\" + (chinese ? text::kFolderChinese : text::kFolderOther) + L"\\";
+  return Join({drive, L"\\", chinese ? text::kFolderChinese : text::kFolderOther, L"\\"});
 }
 
 std::wstring EnvironmentValue(const wchar_t* name) {
@@ -48,9 +48,8 @@ void SetDefaultFolder() {
   if (folder.empty() || folder.back() != L'\\') folder += L'\\';
   gDefaultFolder = folder;
 
-  const std::wstring title = std::wstring(text::kTitleHead) + DecimalText(gAppInfo.version[0]) + L"." +
-                             DecimalText(gAppInfo.version[1]) + L"." + DecimalText(gAppInfo.version[2]) +
-                             text::kTitleTail;
+  const std::wstring title = Join({text::kTitleHead, DecimalText(gAppInfo.version[0]), L".", DecimalText(gAppInfo.version[1]),
+                                   L".", DecimalText(gAppInfo.version[2]), text::kTitleTail});
   SetWindowText(gForm1.window, title);
 
   gPagePictures[0] = kPagePicture1;
@@ -61,11 +60,11 @@ void SetDefaultFolder() {
 void LoadPackageInfo(HWND form) {
   for (;;) {
     ShowWelcomePage(form);
-    const std::wstring path = gAppInfo.folder + gAppInfo.exeName;
+    const std::wstring path = Join({gAppInfo.folder, gAppInfo.exeName});
     gInstallerBytes = ReadWholeFile(FromWide(path));
     const std::optional<ByteView> package = FindPackage(gInstallerBytes);
     if (!package) {
-      const int answer = MessageBoxCaption(form, path + text::kMissingPackageTail, text::kAppTitle,
+      const int answer = MessageBoxCaption(form, Join({path, text::kMissingPackageTail}), text::kAppTitle,
                                            MB_RETRYCANCEL | MB_ICONERROR);
       if (answer == IDRETRY) continue;
       PostClose(form);

@@ -18,16 +18,75 @@ constexpr COLORREF kRed = 0x0000FF;
 constexpr COLORREF kBlue = 0xFF0000;
 constexpr COLORREF kGreen = 0x008000;
 constexpr COLORREF kPaleYellow = 0xE0FFFF;
+constexpr COLORREF kShadowText = 0x80000000 | COLOR_BTNSHADOW;  // a system colour, by index
 constexpr UINT kCentredLine = DT_CENTER | DT_SINGLELINE;  // 33
 constexpr wchar_t kYaHei[] = L"Microsoft YaHei";
 constexpr wchar_t kSimHei[] = L"SimHei";
 constexpr char kHeaderOverride[] = "FF00008B";  // palette entry 1 becomes dark blue
 
-void Font(PageCanvas& canvas, const wchar_t* face, float size, bool bold = false) {
-  canvas.SetFont(face, size, bold, false, false, false);
-}
+// One text of a page: its font, colour and place. A width of 0 draws the text from its top-left
+// corner; otherwise it is centred on one line in the box. Texts that vary are read through
+// `variable`. All are drawn with a transparent background.
+struct PageText {
+  const wchar_t* face;
+  unsigned char size;
+  bool bold;
+  COLORREF colour;
+  short x, y, w, h;
+  const wchar_t* fixed;
+  const std::wstring* variable;
+};
 
-void Ink(PageCanvas& canvas, COLORREF colour) { canvas.SetTextColors(colour, kCanvasNoColor); }
+std::wstring gVersionLine;  // the welcome page's copy, refreshed before painting it
+
+constexpr PageText kWelcomeTexts[] = {
+    {kYaHei, 12, false, kBlack, 120, 20, 325, 25, text::kWelcome1, nullptr},
+    {kYaHei, 12, false, kPurple, 10, 258, 0, 0, text::kWelcome2, nullptr},
+    {kYaHei, 16, true, kDarkGreen, 140, 218, 0, 0, text::kBrand, nullptr},
+    {kYaHei, 12, false, kRed, 238, 224, 0, 0, text::kSlogan, nullptr},
+    {kYaHei, 9, false, kBlack, 281, 180, 0, 0, text::kWelcomeNext, nullptr},
+    {kYaHei, 9, false, kBlack, 130, 152, 0, 0, text::kWelcomeGuide, nullptr},
+    {kYaHei, 18, false, kBlue, 120, 60, 325, 50, nullptr, &gWelcomeName},
+    {kYaHei, 9, false, kBlue, 120, 104, 325, 25, nullptr, &gVersionLine},
+};
+constexpr PageText kHeaderTexts[] = {
+    {kYaHei, 11, true, kBlack, 318, 15, 123, 18, text::kStudio, nullptr},
+    {kYaHei, 10, true, kBlack, 318, 30, 123, 18, text::kMakerWeb, nullptr},
+    {kYaHei, 9, false, kShadowText, 12, 242, 0, 0, text::kMakerDomain, nullptr},
+    {kSimHei, 14, true, kBlack, 13, 7, 0, 0, nullptr, &gPageTitle},
+    {kYaHei, 9, false, kBlack, 22, 33, 0, 0, nullptr, &gPageSubtitle},
+};
+constexpr PageText kFolderTexts[] = {
+    {kYaHei, 9, false, kBlack, 10, 63, 0, 0, text::kFolderText1, nullptr},
+    {kYaHei, 9, false, kBlack, 10, 83, 0, 0, text::kFolderText2, nullptr},
+    {kYaHei, 9, false, kGreen, 5, 109, 0, 0, text::kFolderText3, nullptr},
+    {kYaHei, 9, false, kGreen, 5, 127, 0, 0, text::kFolderText4, nullptr},
+};
+constexpr PageText kExtractionTexts[] = {
+    {kYaHei, 18, false, kBlack, 29, 93, 0, 0, text::kExtractText, nullptr},
+};
+constexpr PageText kFinishTexts[] = {
+    {kYaHei, 9, false, kBlack, 13, 65, 0, 0, text::kFinishText1, nullptr},
+    {kYaHei, 9, false, kBlack, 15, 189, 0, 0, text::kFinishText2, nullptr},
+    {kYaHei, 9, false, kRed, 15, 216, 0, 0, text::kFinishText3, nullptr},
+    {kYaHei, 16, true, kGreen, 300, 109, 0, 0, text::kBrand, nullptr},
+    {kYaHei, 12, false, kGreen, 253, 138, 0, 0, text::kSlogan, nullptr},
+};
+
+template <size_t N>
+void PaintTexts(PageCanvas& canvas, const PageText (&texts)[N]) {
+  for (const PageText& t : texts) {
+    canvas.SetFont(t.face, t.size, t.bold, false, false, false);
+    const COLORREF colour = (t.colour & 0x80000000) ? GetSysColor(t.colour & 0xFF) : t.colour;
+    canvas.SetTextColors(colour, kCanvasNoColor);
+    const std::wstring_view text = t.fixed ? std::wstring_view(t.fixed) : std::wstring_view(*t.variable);
+    if (t.w) {
+      canvas.TextInBox(t.x, t.y, t.w, t.h, text, kCentredLine);
+    } else {
+      canvas.Text(t.x, t.y, text);
+    }
+  }
+}
 
 void Picture(PageCanvas& canvas, int slot, float x, float y, float size, const char* overrides) {
   PaintVectorPicture(canvas, x, y, size, size, gPagePictures[slot], overrides);
@@ -39,59 +98,6 @@ void Divider(PageCanvas& canvas, int x) {
   canvas.Line(x, 250, 450, 250);
   canvas.SetLinePen(1, GetSysColor(COLOR_BTNHIGHLIGHT), PS_SOLID);
   canvas.Line(x, 251, 450, 251);
-}
-
-void PaintWelcomeTexts(PageCanvas& canvas) {
-  Font(canvas, kYaHei, 12);
-  Ink(canvas, kBlack);
-  canvas.TextInBox(120, 20, 325, 25, text::kWelcome1, kCentredLine);
-  Ink(canvas, kPurple);
-  canvas.Text(10, 258, text::kWelcome2);
-  Font(canvas, kYaHei, 16, true);
-  Ink(canvas, kDarkGreen);
-  canvas.Text(140, 218, text::kBrand);
-  Font(canvas, kYaHei, 12);
-  Ink(canvas, kRed);
-  canvas.Text(238, 224, text::kSlogan);
-  Font(canvas, kYaHei, 9);
-  Ink(canvas, kBlack);
-  canvas.Text(281, 180, text::kWelcomeNext);
-  canvas.Text(130, 152, text::kWelcomeGuide);
-  Font(canvas, kYaHei, 18);
-  Ink(canvas, kBlue);
-  canvas.TextInBox(120, 60, 325, 50, gWelcomeName, kCentredLine);
-  Font(canvas, kYaHei, 9);
-  canvas.TextInBox(120, 104, 325, 25, ToWide(gPackageInfo.VersionLine), kCentredLine);
-}
-
-void PaintFolderTexts(PageCanvas& canvas) {
-  Font(canvas, kYaHei, 9);
-  Ink(canvas, kBlack);
-  canvas.Text(10, 63, text::kFolderText1);
-  canvas.Text(10, 83, text::kFolderText2);
-  Ink(canvas, kGreen);
-  canvas.Text(5, 109, text::kFolderText3);
-  canvas.Text(5, 127, text::kFolderText4);
-}
-
-void PaintExtractionText(PageCanvas& canvas) {
-  Font(canvas, kYaHei, 18);
-  Ink(canvas, kBlack);
-  canvas.Text(29, 93, text::kExtractText);
-}
-
-void PaintFinishTexts(PageCanvas& canvas) {
-  Font(canvas, kYaHei, 9);
-  Ink(canvas, kBlack);
-  canvas.Text(13, 65, text::kFinishText1);
-  canvas.Text(15, 189, text::kFinishText2);
-  Ink(canvas, kRed);
-  canvas.Text(15, 216, text::kFinishText3);
-  Font(canvas, kYaHei, 16, true);
-  Ink(canvas, kGreen);
-  canvas.Text(300, 109, text::kBrand);
-  Font(canvas, kYaHei, 12);
-  canvas.Text(253, 138, text::kSlogan);
 }
 
 }  // namespace
@@ -113,43 +119,32 @@ void PaintPageHeader(PageCanvas& canvas) {
   canvas.SetFillBrush(GetSysColor(COLOR_BTNFACE));
   canvas.Box(0, 0, 450, 350);
   canvas.SetFillBrush(kPaleYellow);
-  canvas.Box(0, 0, 450, 51);
+  canvas.Box(0, 0, 450, 51);  // the header band
   Picture(canvas, 2, 265, 0, 50, kHeaderOverride);
-  Ink(canvas, kBlack);
-  Font(canvas, kYaHei, 11, true);
-  canvas.TextInBox(318, 15, 123, 18, text::kStudio, kCentredLine);
-  Font(canvas, kYaHei, 10, true);
-  canvas.TextInBox(318, 30, 123, 18, text::kMakerWeb, kCentredLine);
-  Font(canvas, kYaHei, 9);
   canvas.SetLinePen(1, GetSysColor(COLOR_BTNSHADOW), PS_SOLID);
   canvas.Line(0, 51, 450, 51);
-  Divider(canvas, 68);
-  Ink(canvas, GetSysColor(COLOR_BTNSHADOW));
-  canvas.Text(12, 242, text::kMakerDomain);
-  Ink(canvas, kBlack);
-  Font(canvas, kSimHei, 14, true);
-  canvas.Text(13, 7, gPageTitle);
-  Font(canvas, kYaHei, 9);
-  canvas.Text(22, 33, gPageSubtitle);
+  Divider(canvas, 68);  // shortened: the maker's domain stands at its left end
+  PaintTexts(canvas, kHeaderTexts);
 }
 
 int PaintPage(HWND, PageCanvas& canvas, COLORREF) {
   switch (gWizardState) {
     case 1:
       PaintWelcomeBackground(canvas);
-      PaintWelcomeTexts(canvas);
+      gVersionLine = ToWide(gPackageInfo.VersionLine);
+      PaintTexts(canvas, kWelcomeTexts);
       break;
     case 2:
       PaintPageHeader(canvas);
-      PaintFolderTexts(canvas);
+      PaintTexts(canvas, kFolderTexts);
       break;
     case 3:
       PaintPageHeader(canvas);
-      PaintExtractionText(canvas);
+      PaintTexts(canvas, kExtractionTexts);
       break;
     case 4:
       PaintPageHeader(canvas);
-      PaintFinishTexts(canvas);
+      PaintTexts(canvas, kFinishTexts);
       break;
     default:
       break;

@@ -40,6 +40,10 @@ namespace std {
 [[noreturn]] void __throw_bad_optional_access() { Die(); }
 }  // namespace std
 
+// Static objects are never destroyed: the process ends with ExitProcess and the system takes
+// back what they hold. Registering nothing lets the linker drop every destructor of a static.
+extern "C" int atexit(void (*)()) noexcept { return 0; }
+
 // Thread-safe initialisation of function-local statics, without the threading library: a
 // spin on the guard's second byte. Initialisers here never wait on another thread.
 extern "C" {

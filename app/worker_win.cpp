@@ -31,7 +31,7 @@ bool MayWriteInto(HWND form, const std::wstring& folder) {
   }
   DWORD attributes = 0;
   const std::wstring found =
-      FindFirstMatch(folder + L"\\*.*", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE, &attributes);
+      FindFirstMatch(Join({folder, L"\\*.*"}), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE, &attributes);
   if (found.empty()) return true;
   return MessageBoxAppTitle(form, text::kOverwrite, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDNO;
 }
@@ -45,7 +45,7 @@ Outcome DecodeContent(HWND form, ByteView block, const std::wstring& path, Bytes
   for (;;) {
     const BlockStatus status = DecodeBlockChecked(block, data);
     if (status == BlockStatus::Ok || status == BlockStatus::Empty) return Outcome::kNext;
-    const std::wstring message = text::kCorruptHead + path + text::kCorruptTail;
+    const std::wstring message = Join({text::kCorruptHead, path, text::kCorruptTail});
     const int answer = MessageBoxAppTitle(form, message, MB_ABORTRETRYIGNORE | MB_ICONERROR);
     if (answer == IDABORT) return Outcome::kAbort;
     if (answer == IDIGNORE) {
@@ -57,7 +57,7 @@ Outcome DecodeContent(HWND form, ByteView block, const std::wstring& path, Bytes
 
 Outcome WriteContent(HWND form, const std::wstring& path, ByteView data, const FILETIME& time) {
   while (WriteFileWithTime(path, data, time) != kWriteOk) {
-    const std::wstring message = text::kWriteFailedHead + path + text::kWriteFailedTail;
+    const std::wstring message = Join({text::kWriteFailedHead, path, text::kWriteFailedTail});
     const int answer = MessageBoxAppTitle(form, message, MB_ABORTRETRYIGNORE | MB_ICONERROR);
     if (answer == IDABORT) return Outcome::kAbort;
     if (answer == IDIGNORE) break;
@@ -91,7 +91,7 @@ int Extract(HWND form) {
     SetProgressPos(gForm1.progressBar1, i);
     const FileListEntry& entry = (*entries)[i];
     const std::wstring name = ToWide(entry.Path);
-    const std::wstring path = folder + name;
+    const std::wstring path = Join({folder, name});
     if (entry.IsFolder) {
       if (!DirExists(path)) CreateFolder(path);
       continue;

@@ -13,7 +13,7 @@ target_compile_options(lzmasdk PRIVATE -w)
 if(WIN32)
   # The decoder goes into the installer stub: small beats fast there. The encoder keeps -O2.
   set_source_files_properties(${ZV_LZMA_DIR}/LzmaDec.c PROPERTIES
-    COMPILE_OPTIONS "-Os;-ffunction-sections;-fdata-sections")
+    COMPILE_OPTIONS "-Os;-ffunction-sections;-fdata-sections;-fno-asynchronous-unwind-tables;-flto;-ffat-lto-objects")
 endif()
 
 # GoogleTest from /usr/src/googletest, built with this tree's compiler.

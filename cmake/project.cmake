@@ -9,13 +9,25 @@ function(zv_strict target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Werror -Wno-restrict)
 endfunction()
 
-# Code that ends up in the installer stub: optimise for size and let the linker drop what is
-# not used. A no-op in the native tree.
+# Code that ends up in the installer stub: optimise for size, no exceptions and no RTTI (our code never
+# throws; the stub replaces the runtime's throwing helpers, app/stub_runtime_win.cpp, which keeps
+# the unwinder and the threading library out of it), no unwind tables, and link-time
+# optimisation. Fat LTO objects: test programs link the same libraries without LTO.
+# A no-op in the native tree.
 function(zv_small target)
   if(WIN32)
-    target_compile_options(${target} PRIVATE -Os -ffunction-sections -fdata-sections)
+    target_compile_options(${target} PRIVATE ${ZV_SMALL_FLAGS} -ffunction-sections -fdata-sections
+                                             -flto -ffat-lto-objects)
   endif()
 endfunction()
+# Only the stub links with link-time optimisation (it turns the plugin back on); every other
+# program links the regular code of the fat objects, which keeps their links fast and avoids
+# mixing LTO and plain copies of the same inline functions.
+if(WIN32)
+  add_link_options(-fno-use-linker-plugin)
+endif()
+set(ZV_SMALL_FLAGS -Oz -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -fno-unwind-tables
+                   -fno-math-errno -mpreferred-stack-boundary=2)
 
 # The .cpp files of the current folder for this tree (see the convention above), minus EXCLUDE.
 function(zv_folder_sources out)

@@ -1,6 +1,5 @@
 // PaintVectorPicture: the picture reader's drawing sink on the page canvas.
 #include <cstddef>
-#include <cstdio>
 
 #include "paint/picture_painter.h"
 #include "paint/vector_picture.h"
@@ -143,8 +142,10 @@ void PrintTooLong() {
   char bytes[64];
   int n = ::WideCharToMultiByte(CP_ACP, 0, kText, -1, bytes, sizeof(bytes), nullptr, nullptr);
   if (n <= 0) return;
-  std::fputs(bytes, stdout);
-  std::fflush(stdout);
+  // Written to the standard output handle directly: the C runtime's streams would be a lot of
+  // installer for one line.
+  DWORD written = 0;
+  ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), bytes, static_cast<DWORD>(n - 1), &written, nullptr);
 }
 
 }  // namespace

@@ -249,6 +249,15 @@ std::wstring DecimalText(int value) {
   return text;
 }
 
+[[gnu::noinline]] std::wstring Join(std::initializer_list<std::wstring_view> parts) {
+  size_t length = 0;
+  for (std::wstring_view part : parts) length += part.size();
+  std::wstring text;
+  text.reserve(length);
+  for (std::wstring_view part : parts) text.append(part);
+  return text;
+}
+
 double LeadingNumber(std::wstring_view text) {
   size_t i = 0;
   while (i < text.size() && (text[i] == L' ' || text[i] == L'\t')) ++i;

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -181,6 +182,9 @@ int RoundHalfEven(double value);
 // the installer: a plain decimal, and the number at the start of a text (leading spaces, sign,
 // digits, fraction; 0 when there is none).
 std::wstring DecimalText(int value);
+// The parts one after the other. (One call instead of a chain of operator+ keeps the installer
+// small: each "+" is code of its own.)
+std::wstring Join(std::initializer_list<std::wstring_view> parts);
 double LeadingNumber(std::wstring_view text);
 
 }  // namespace zv
