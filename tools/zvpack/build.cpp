@@ -175,9 +175,15 @@ std::int32_t CheckedId(std::int64_t id) {
 }  // namespace
 
 EncodeOptions BuildOptions::PackEncodeOptions() {
+  // Binary-tree match finder with the normal (optimal) parser. Measured on PE files against
+  // 64 fast bytes (the size NSIS reaches): about 8 % less time for 0.3 % more bytes. Fewer
+  // fast bytes or match cycles, or the fast parser, cost more size than they save time.
   EncodeOptions options;
   options.Level = 5;
-  options.FastBytes = 64;
+  options.Algo = 1;
+  options.BtMode = 1;
+  options.NumHashBytes = 4;
+  options.FastBytes = 32;
   return options;
 }
 

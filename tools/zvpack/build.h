@@ -32,8 +32,7 @@ struct BuildOptions {
   std::function<void(std::string_view)> note;
   ProgressLine* progress = nullptr;
 
-  // The encoder settings the packer uses: on par with a binary-tree LZMA at normal level, a
-  // little faster.
+  // The encoder settings the packer uses (normal LZMA level, binary-tree match finder).
   static EncodeOptions PackEncodeOptions();
 };
 

@@ -21,6 +21,7 @@ Bytes DecodeContent(const InstallerSource& source, const PackageEntry& entry, By
                     const std::string& installer) {
   if (entry.record.BlockLength == 0) return {};
   const ByteView block = source.Read(entry.record.BlockOffset, entry.record.BlockLength, buffer);
+  source.CheckReads();
   Bytes data;
   switch (DecodeBlockChecked(block, data)) {
     case BlockStatus::Ok:
@@ -118,7 +119,9 @@ InstallerSource::InstallerSource(const std::string& path) : path_(path) {
   // length less one byte, so a marker across a chunk boundary is found too.
   Bytes chunk;
   for (std::uint64_t offset = 0; offset < file_.Size(); offset += kScanChunk) {
-    if (!file_.ReadAt(offset, kScanChunk + kMarkerSize - 1, &chunk)) Refuse(path, "cannot read");
+    if (!file_.ReadAt(offset, kScanChunk + kMarkerSize - 1, &chunk, &reason)) {
+      Refuse(path, "cannot read: " + reason);
+    }
     if (const auto at = FindMarker(chunk)) {
       start_ = offset + *at + kMarkerSize;
       return;
@@ -130,8 +133,16 @@ InstallerSource::InstallerSource(const std::string& path) : path_(path) {
 ByteView InstallerSource::Read(std::uint64_t offset, std::size_t length, Bytes& buffer) const {
   if (offset >= Size()) return {};
   length = static_cast<std::size_t>(std::min<std::uint64_t>(length, Size() - offset));
-  if (!file_.ReadAt(start_ + offset, length, &buffer)) Refuse(path_, "cannot read");
+  std::string reason;
+  if (!file_.ReadAt(start_ + offset, length, &buffer, &reason)) {
+    if (readError_.empty()) readError_ = reason;
+    return {};
+  }
   return buffer;
+}
+
+void InstallerSource::CheckReads() const {
+  if (!readError_.empty()) Refuse(path_, "cannot read: " + readError_);
 }
 
 OpenPackage OpenInstaller(const std::string& path) {
@@ -141,6 +152,7 @@ OpenPackage OpenInstaller(const std::string& path) {
   const InstallerSource& source = *package.source;
 
   PackageContents contents = ReadContents(source);
+  source.CheckReads();
   switch (contents.Status) {
     case PackageStatus::Ok:
       break;
@@ -156,6 +168,7 @@ OpenPackage OpenInstaller(const std::string& path) {
     Damaged(path, "the package's file list is empty (the installer would stop at it)");
   }
   package.infoLines = InfoLines(source, path);
+  source.CheckReads();
   package.info = std::move(contents.Info);
 
   for (const FileListEntry& entry : contents.Entries) {
@@ -194,6 +207,7 @@ OpenPackage OpenInstaller(const std::string& path) {
     }
     package.entries.push_back(std::move(entry));
   }
+  source.CheckReads();
   return package;
 }
 

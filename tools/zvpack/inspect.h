@@ -22,13 +22,17 @@ class InstallerSource final : public PackageSource {
   // Throws PackError: exit code 1 when the file cannot be read, 2 when it holds no marker.
   explicit InstallerSource(const std::string& path);
   std::uint64_t Size() const override { return file_.Size() - start_; }
+  // A read error gives no bytes (as past the end would) and is kept: the package library's
+  // callers never see an exception; CheckReads() raises it afterwards.
   ByteView Read(std::uint64_t offset, std::size_t length, Bytes& buffer) const override;
+  void CheckReads() const;  // throws PackError (exit code 1) after a read error
   std::uint64_t PackageStart() const { return start_; }  // file offset after the marker
 
  private:
   std::string path_;
-  mutable InputFile file_;
+  InputFile file_;
   std::uint64_t start_ = 0;
+  mutable std::string readError_;
 };
 
 struct PackageEntry {

@@ -44,7 +44,7 @@ Node Inspect(const std::string& path);
 // The entries of a folder, without "." and "..", in the order the system gives them.
 bool ListFolder(const std::string& path, std::vector<DirItem>* items, std::string* error);
 
-// Reads a whole file. Fails (with a reason) when it cannot be opened or read.
+// Reads a whole file. Fails (with a reason) when it cannot be opened or read. (platform.cpp)
 bool ReadWholeFileAt(const std::string& path, Bytes* out, std::string* error);
 
 // A file opened for reading at arbitrary offsets.
@@ -57,8 +57,9 @@ class InputFile {
 
   bool Open(const std::string& path, std::string* error);
   std::uint64_t Size() const;
-  // Reads up to count bytes at offset into out (resized to what was read). False on a read error.
-  bool ReadAt(std::uint64_t offset, std::size_t count, Bytes* out);
+  // Reads up to count bytes at offset into out (resized to what was read). False on a read
+  // error, with the reason in *error when given.
+  bool ReadAt(std::uint64_t offset, std::size_t count, Bytes* out, std::string* error = nullptr) const;
 
   struct Impl;
 

@@ -115,21 +115,6 @@ bool ListFolder(const std::string& path, std::vector<DirItem>* items, std::strin
   return true;
 }
 
-bool ReadWholeFileAt(const std::string& path, Bytes* out, std::string* error) {
-  InputFile file;
-  if (!file.Open(path, error)) return false;
-  out->clear();
-  Bytes chunk;
-  constexpr std::size_t kChunk = std::size_t{8} << 20;
-  out->reserve(static_cast<std::size_t>(file.Size()));
-  for (std::uint64_t offset = 0;; offset += chunk.size()) {
-    if (!file.ReadAt(offset, kChunk, &chunk)) return Fail(error, errno);
-    if (chunk.empty()) break;
-    out->append(chunk);
-  }
-  return true;
-}
-
 struct InputFile::Impl {
   Descriptor fd;
   std::uint64_t size = 0;
@@ -153,7 +138,7 @@ bool InputFile::Open(const std::string& path, std::string* error) {
 
 std::uint64_t InputFile::Size() const { return impl_->size; }
 
-bool InputFile::ReadAt(std::uint64_t offset, std::size_t count, Bytes* out) {
+bool InputFile::ReadAt(std::uint64_t offset, std::size_t count, Bytes* out, std::string* error) const {
   out->resize(count);
   std::size_t done = 0;
   while (done < count) {
@@ -162,7 +147,7 @@ bool InputFile::ReadAt(std::uint64_t offset, std::size_t count, Bytes* out) {
     if (got < 0) {
       if (errno == EINTR) continue;
       out->clear();
-      return false;
+      return Fail(error, errno);
     }
     if (got == 0) break;
     done += static_cast<std::size_t>(got);

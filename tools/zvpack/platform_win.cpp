@@ -106,21 +106,6 @@ bool ListFolder(const std::string& path, std::vector<DirItem>* items, std::strin
   return true;
 }
 
-bool ReadWholeFileAt(const std::string& path, Bytes* out, std::string* error) {
-  InputFile file;
-  if (!file.Open(path, error)) return false;
-  out->clear();
-  out->reserve(static_cast<std::size_t>(file.Size()));
-  Bytes chunk;
-  constexpr std::size_t kChunk = std::size_t{8} << 20;
-  for (std::uint64_t offset = 0;; offset += chunk.size()) {
-    if (!file.ReadAt(offset, kChunk, &chunk)) return Fail(error);
-    if (chunk.empty()) break;
-    out->append(chunk);
-  }
-  return true;
-}
-
 struct InputFile::Impl {
   FileHandle file;
   std::uint64_t size = 0;
@@ -145,7 +130,7 @@ bool InputFile::Open(const std::string& path, std::string* error) {
 
 std::uint64_t InputFile::Size() const { return impl_->size; }
 
-bool InputFile::ReadAt(std::uint64_t offset, std::size_t count, Bytes* out) {
+bool InputFile::ReadAt(std::uint64_t offset, std::size_t count, Bytes* out, std::string* error) const {
   out->resize(count);
   std::size_t done = 0;
   while (done < count) {
@@ -155,9 +140,10 @@ bool InputFile::ReadAt(std::uint64_t offset, std::size_t count, Bytes* out) {
     DWORD got = 0;
     const DWORD want = static_cast<DWORD>(std::min<std::size_t>(count - done, 1u << 30));
     if (!::ReadFile(impl_->file.get(), out->data() + done, want, &got, &at)) {
-      if (::GetLastError() == ERROR_HANDLE_EOF) break;
+      const DWORD code = ::GetLastError();
+      if (code == ERROR_HANDLE_EOF) break;
       out->clear();
-      return false;
+      return Fail(error, code);
     }
     if (got == 0) break;
     done += got;
@@ -242,14 +228,8 @@ bool MoveFileOver(const std::string& from, const std::string& to, std::string* e
 }
 
 std::string AbsolutePath(const std::string& path) {
-  const std::wstring wide = Utf8ToWideText(path);
-  const DWORD needed = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  if (needed == 0) return path;
-  std::wstring full(needed, L'\0');
-  const DWORD length = ::GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
-  if (length == 0 || length >= needed) return path;
-  full.resize(length);
-  return WideToUtf8Text(full);
+  const std::wstring full = FullPathW(Utf8ToWideText(path));
+  return full.empty() ? path : WideToUtf8Text(full);
 }
 
 std::string SelfExecutable() {

@@ -43,15 +43,21 @@ bool WideToUtf8Strict(std::wstring_view wide, std::string* utf8) {
   return ok;
 }
 
+std::wstring FullPathW(const std::wstring& path) {
+  const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return {};
+  std::wstring full(needed, L'\0');
+  const DWORD length = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+  if (length == 0 || length >= needed) return {};
+  full.resize(length);
+  return full;
+}
+
 std::wstring WidePath(const std::string& utf8) {
   std::wstring wide = Utf8ToWideText(utf8);
   if (wide.size() < MAX_PATH - 12 || wide.starts_with(L"\\\\?\\")) return wide;
-  const DWORD needed = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  if (needed == 0) return wide;
-  std::wstring full(needed, L'\0');
-  const DWORD length = ::GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
-  if (length == 0 || length >= needed) return wide;
-  full.resize(length);
+  const std::wstring full = FullPathW(wide);
+  if (full.empty()) return wide;
   if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
   return L"\\\\?\\" + full;
 }
