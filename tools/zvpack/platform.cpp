@@ -3,6 +3,22 @@
 
 namespace zv::pack {
 
+SystemFile& SystemFile::operator=(SystemFile&& other) noexcept {
+  if (this != &other) {
+    Close();
+    value_ = other.Release();
+  }
+  return *this;
+}
+
+std::intptr_t SystemFile::Release() {
+  const std::intptr_t value = value_;
+  value_ = -1;
+  return value;
+}
+
+bool SystemFile::Close() { return !Valid() || CloseSystemFile(Release()); }
+
 bool ReadWholeFileAt(const std::string& path, Bytes* out, std::string* error) {
   InputFile file;
   if (!file.Open(path, error)) return false;

@@ -4,8 +4,8 @@
 // One implementation per system: platform_posix.cpp and platform_win.cpp.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,46 +47,61 @@ bool ListFolder(const std::string& path, std::vector<DirItem>* items, std::strin
 // Reads a whole file. Fails (with a reason) when it cannot be opened or read. (platform.cpp)
 bool ReadWholeFileAt(const std::string& path, Bytes* out, std::string* error);
 
+// An open file of the system (a descriptor, or a HANDLE) held as an integer, -1 for none,
+// and closed with the owner.
+class SystemFile {
+ public:
+  SystemFile() = default;
+  explicit SystemFile(std::intptr_t value) : value_(value) {}
+  SystemFile(SystemFile&& other) noexcept : value_(other.Release()) {}
+  SystemFile& operator=(SystemFile&& other) noexcept;
+  ~SystemFile() { Close(); }
+  SystemFile(const SystemFile&) = delete;
+  SystemFile& operator=(const SystemFile&) = delete;
+
+  std::intptr_t Get() const { return value_; }
+  bool Valid() const { return value_ != -1; }
+  std::intptr_t Release();
+  bool Close();  // true when there was nothing to close or closing worked
+
+ private:
+  std::intptr_t value_ = -1;
+};
+bool CloseSystemFile(std::intptr_t value);  // one per system
+
 // A file opened for reading at arbitrary offsets.
 class InputFile {
  public:
-  InputFile();
-  ~InputFile();
-  InputFile(InputFile&&) noexcept;
-  InputFile& operator=(InputFile&&) noexcept;
-
   bool Open(const std::string& path, std::string* error);
-  std::uint64_t Size() const;
+  std::uint64_t Size() const { return size_; }
   // Reads up to count bytes at offset into out (resized to what was read). False on a read
   // error, with the reason in *error when given.
   bool ReadAt(std::uint64_t offset, std::size_t count, Bytes* out, std::string* error = nullptr) const;
 
-  struct Impl;
-
  private:
-  std::unique_ptr<Impl> impl_;
+  SystemFile file_;
+  std::uint64_t size_ = 0;
 };
 
-// A new file written front to back. Close() reports whether everything reached the disk.
+// A new file written front to back. Close() reports whether everything reached the disk; a
+// file not closed is closed by the destructor without a report.
 class OutputFile {
  public:
-  OutputFile();
-  ~OutputFile();  // closes without reporting
-  OutputFile(OutputFile&&) noexcept;
-  OutputFile& operator=(OutputFile&&) noexcept;
-
   // Creates the file or replaces an existing one; replacing never follows a link at the path
   // (the link itself is replaced).
   bool Create(const std::string& path, std::string* error);
   bool Write(ByteView bytes, std::string* error);
   // Sets the last-write time (FILETIME ticks) to apply when the file is closed.
-  void SetLastWrite(std::uint64_t fileTime);
+  void SetLastWrite(std::uint64_t fileTime) {
+    hasTime_ = true;
+    lastWrite_ = fileTime;
+  }
   bool Close(std::string* error);
 
-  struct Impl;
-
  private:
-  std::unique_ptr<Impl> impl_;
+  SystemFile file_;
+  bool hasTime_ = false;
+  std::uint64_t lastWrite_ = 0;
 };
 
 // One folder level. True when the folder exists afterwards (also when it existed before).

@@ -24,31 +24,6 @@ bool Fail(std::string* error, int code) {
   return false;
 }
 
-class Descriptor {
- public:
-  Descriptor() = default;
-  explicit Descriptor(int fd) : fd_(fd) {}
-  Descriptor(Descriptor&& other) noexcept : fd_(other.Release()) {}
-  Descriptor& operator=(Descriptor&& other) noexcept {
-    if (this != &other) Reset(other.Release());
-    return *this;
-  }
-  ~Descriptor() { Reset(); }
-  int Get() const { return fd_; }
-  int Release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-  void Reset(int fd = -1) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-
- private:
-  int fd_ = -1;
-};
-
 Node NodeFromStat(const struct stat& st) {
   Node node;
   if (S_ISREG(st.st_mode)) {
@@ -115,34 +90,24 @@ bool ListFolder(const std::string& path, std::vector<DirItem>* items, std::strin
   return true;
 }
 
-struct InputFile::Impl {
-  Descriptor fd;
-  std::uint64_t size = 0;
-};
-
-InputFile::InputFile() : impl_(std::make_unique<Impl>()) {}
-InputFile::~InputFile() = default;
-InputFile::InputFile(InputFile&&) noexcept = default;
-InputFile& InputFile::operator=(InputFile&&) noexcept = default;
+bool CloseSystemFile(std::intptr_t value) { return ::close(static_cast<int>(value)) == 0; }
 
 bool InputFile::Open(const std::string& path, std::string* error) {
-  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.Get() < 0) return Fail(error, errno);
+  SystemFile file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file.Valid()) return Fail(error, errno);
   struct stat st {};
-  if (::fstat(fd.Get(), &st) != 0) return Fail(error, errno);
+  if (::fstat(static_cast<int>(file.Get()), &st) != 0) return Fail(error, errno);
   if (S_ISDIR(st.st_mode)) return Fail(error, EISDIR);
-  impl_->size = static_cast<std::uint64_t>(st.st_size);
-  impl_->fd = std::move(fd);
+  size_ = static_cast<std::uint64_t>(st.st_size);
+  file_ = std::move(file);
   return true;
 }
-
-std::uint64_t InputFile::Size() const { return impl_->size; }
 
 bool InputFile::ReadAt(std::uint64_t offset, std::size_t count, Bytes* out, std::string* error) const {
   out->resize(count);
   std::size_t done = 0;
   while (done < count) {
-    const ssize_t got = ::pread(impl_->fd.Get(), out->data() + done, count - done,
+    const ssize_t got = ::pread(static_cast<int>(file_.Get()), out->data() + done, count - done,
                                 static_cast<off_t>(offset + done));
     if (got < 0) {
       if (errno == EINTR) continue;
@@ -156,50 +121,33 @@ bool InputFile::ReadAt(std::uint64_t offset, std::size_t count, Bytes* out, std:
   return true;
 }
 
-struct OutputFile::Impl {
-  Descriptor fd;
-  bool hasTime = false;
-  std::uint64_t lastWrite = 0;
-};
-
-OutputFile::OutputFile() : impl_(std::make_unique<Impl>()) {}
-OutputFile::~OutputFile() = default;
-OutputFile::OutputFile(OutputFile&&) noexcept = default;
-OutputFile& OutputFile::operator=(OutputFile&&) noexcept = default;
-
 bool OutputFile::Create(const std::string& path, std::string* error) {
   // A link at the path is removed first, so the write never lands where the link points.
   if (Inspect(path).kind == NodeKind::kLink && ::unlink(path.c_str()) != 0) {
     return Fail(error, errno);
   }
-  Descriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
-  if (fd.Get() < 0) return Fail(error, errno);
-  impl_->fd = std::move(fd);
-  impl_->hasTime = false;
+  SystemFile file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
+  if (!file.Valid()) return Fail(error, errno);
+  file_ = std::move(file);
+  hasTime_ = false;
   return true;
 }
 
 bool OutputFile::Write(ByteView bytes, std::string* error) {
-  if (!WriteAll(impl_->fd.Get(), bytes.data(), bytes.size())) return Fail(error, errno);
+  if (!WriteAll(static_cast<int>(file_.Get()), bytes.data(), bytes.size())) return Fail(error, errno);
   return true;
 }
 
-void OutputFile::SetLastWrite(std::uint64_t fileTime) {
-  impl_->hasTime = true;
-  impl_->lastWrite = fileTime;
-}
-
 bool OutputFile::Close(std::string* error) {
-  if (impl_->hasTime) {
+  if (hasTime_) {
     std::int64_t seconds = 0;
     std::int64_t nanoseconds = 0;
-    UnixFromFileTime(impl_->lastWrite, &seconds, &nanoseconds);
+    UnixFromFileTime(lastWrite_, &seconds, &nanoseconds);
     const struct timespec times[2] = {{0, UTIME_OMIT},
                                       {static_cast<time_t>(seconds), static_cast<long>(nanoseconds)}};
-    if (::futimens(impl_->fd.Get(), times) != 0) return Fail(error, errno);
+    if (::futimens(static_cast<int>(file_.Get()), times) != 0) return Fail(error, errno);
   }
-  const int fd = impl_->fd.Release();
-  if (fd >= 0 && ::close(fd) != 0) return Fail(error, errno);
+  if (!file_.Close()) return Fail(error, errno);
   return true;
 }
 

@@ -34,6 +34,10 @@ bool Fail(std::string* error, DWORD code = ::GetLastError()) {
   return false;
 }
 
+// SystemFile keeps a HANDLE as an integer; INVALID_HANDLE_VALUE is -1 there too.
+std::intptr_t AsValue(HANDLE handle) { return reinterpret_cast<std::intptr_t>(handle); }
+HANDLE AsHandle(const SystemFile& file) { return reinterpret_cast<HANDLE>(file.Get()); }
+
 std::uint64_t Ticks(const FILETIME& time) {
   return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
 }
@@ -106,29 +110,21 @@ bool ListFolder(const std::string& path, std::vector<DirItem>* items, std::strin
   return true;
 }
 
-struct InputFile::Impl {
-  FileHandle file;
-  std::uint64_t size = 0;
-};
-
-InputFile::InputFile() : impl_(std::make_unique<Impl>()) {}
-InputFile::~InputFile() = default;
-InputFile::InputFile(InputFile&&) noexcept = default;
-InputFile& InputFile::operator=(InputFile&&) noexcept = default;
-
-bool InputFile::Open(const std::string& path, std::string* error) {
-  FileHandle file(::CreateFileW(WidePath(path).c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!file) return Fail(error);
-  LARGE_INTEGER size{};
-  if (!::GetFileSizeEx(file.get(), &size)) return Fail(error);
-  impl_->size = static_cast<std::uint64_t>(size.QuadPart);
-  impl_->file = std::move(file);
-  return true;
+bool CloseSystemFile(std::intptr_t value) {
+  return ::CloseHandle(reinterpret_cast<HANDLE>(value)) != 0;
 }
 
-std::uint64_t InputFile::Size() const { return impl_->size; }
+bool InputFile::Open(const std::string& path, std::string* error) {
+  SystemFile file(AsValue(::CreateFileW(WidePath(path).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)));
+  if (!file.Valid()) return Fail(error);
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(AsHandle(file), &size)) return Fail(error);
+  size_ = static_cast<std::uint64_t>(size.QuadPart);
+  file_ = std::move(file);
+  return true;
+}
 
 bool InputFile::ReadAt(std::uint64_t offset, std::size_t count, Bytes* out, std::string* error) const {
   out->resize(count);
@@ -139,7 +135,7 @@ bool InputFile::ReadAt(std::uint64_t offset, std::size_t count, Bytes* out, std:
     at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
     DWORD got = 0;
     const DWORD want = static_cast<DWORD>(std::min<std::size_t>(count - done, 1u << 30));
-    if (!::ReadFile(impl_->file.get(), out->data() + done, want, &got, &at)) {
+    if (!::ReadFile(AsHandle(file_), out->data() + done, want, &got, &at)) {
       const DWORD code = ::GetLastError();
       if (code == ERROR_HANDLE_EOF) break;
       out->clear();
@@ -152,26 +148,15 @@ bool InputFile::ReadAt(std::uint64_t offset, std::size_t count, Bytes* out, std:
   return true;
 }
 
-struct OutputFile::Impl {
-  FileHandle file;
-  bool hasTime = false;
-  std::uint64_t lastWrite = 0;
-};
-
-OutputFile::OutputFile() : impl_(std::make_unique<Impl>()) {}
-OutputFile::~OutputFile() = default;
-OutputFile::OutputFile(OutputFile&&) noexcept = default;
-OutputFile& OutputFile::operator=(OutputFile&&) noexcept = default;
-
 bool OutputFile::Create(const std::string& path, std::string* error) {
   const std::wstring wide = WidePath(path);
   // A link at the path is removed first, so the write never lands where the link points.
   if (Inspect(path).kind == NodeKind::kLink && !::DeleteFileW(wide.c_str())) return Fail(error);
-  FileHandle file(::CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return Fail(error);
-  impl_->file = std::move(file);
-  impl_->hasTime = false;
+  SystemFile file(AsValue(::CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr)));
+  if (!file.Valid()) return Fail(error);
+  file_ = std::move(file);
+  hasTime_ = false;
   return true;
 }
 
@@ -179,24 +164,18 @@ bool OutputFile::Write(ByteView bytes, std::string* error) {
   while (!bytes.empty()) {
     const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
     DWORD written = 0;
-    if (!::WriteFile(impl_->file.get(), bytes.data(), want, &written, nullptr)) return Fail(error);
+    if (!::WriteFile(AsHandle(file_), bytes.data(), want, &written, nullptr)) return Fail(error);
     bytes.remove_prefix(written);
   }
   return true;
 }
 
-void OutputFile::SetLastWrite(std::uint64_t fileTime) {
-  impl_->hasTime = true;
-  impl_->lastWrite = fileTime;
-}
-
 bool OutputFile::Close(std::string* error) {
-  if (impl_->hasTime) {
-    FILETIME time{static_cast<DWORD>(impl_->lastWrite), static_cast<DWORD>(impl_->lastWrite >> 32)};
-    if (!::SetFileTime(impl_->file.get(), nullptr, nullptr, &time)) return Fail(error);
+  if (hasTime_) {
+    const FILETIME time{static_cast<DWORD>(lastWrite_), static_cast<DWORD>(lastWrite_ >> 32)};
+    if (!::SetFileTime(AsHandle(file_), nullptr, nullptr, &time)) return Fail(error);
   }
-  HANDLE file = impl_->file.release();
-  if (file != INVALID_HANDLE_VALUE && !::CloseHandle(file)) return Fail(error);
+  if (!file_.Close()) return Fail(error);
   return true;
 }
 
