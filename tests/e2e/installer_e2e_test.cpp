@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <random>
 
 #include "tests/e2e/driver.h"
@@ -529,6 +530,35 @@ TEST(Wizard, CloseDuringExtractionAsksAndStopsAfterTheCurrentFile) {
   setup.Answer(*yes, IDYES);
   EXPECT_EQ(setup.WaitForExit(60000), std::optional<DWORD>(0));
   EXPECT_FALSE(Exists(target + L"\\f299.bin")) << "the worker should have stopped early";
+}
+
+}  // namespace
+}  // namespace e2e
+
+namespace e2e {
+namespace {
+
+// Not a test of its own: scripts/demo runs it (without a display) to click an installer through
+// to the end. ZV_DEMO_INSTALLER names the installer, ZV_DEMO_TARGET the folder to install into.
+TEST(Demo, DriveInstallerToTheEnd) {
+  const char* installer = std::getenv("ZV_DEMO_INSTALLER");
+  const char* target = std::getenv("ZV_DEMO_TARGET");
+  if (!installer || !target) GTEST_SKIP() << "run by scripts/demo";
+  Installer setup(Widen(installer));
+  ASSERT_TRUE(setup.started());
+  ASSERT_TRUE(setup.WaitForPage(1));
+  setup.Screenshot(L"demo-page1-welcome");
+  setup.Click(kNext);
+  ASSERT_TRUE(setup.WaitForPage(2));
+  setup.SetText(kFolder, Widen(target));
+  setup.Screenshot(L"demo-page2-folder");
+  setup.Click(kNext);
+  if (auto question = setup.WaitForMessageBox(3000)) setup.Answer(*question, IDYES);  // a rerun
+  ASSERT_TRUE(setup.WaitForPage(4, 120000));
+  setup.Screenshot(L"demo-page4-finish");
+  setup.SetChecked(kCheck1, false);  // a headless run starts nothing
+  setup.Click(kNext);
+  EXPECT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
 }
 
 }  // namespace
