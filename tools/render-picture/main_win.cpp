@@ -120,8 +120,8 @@ int Run(int argc, wchar_t** argv) {
     std::fputs("render-picture: GDI+ is not available\n", stderr);
     return kNoGdiplus;
   }
-  int deviceWidth = RoundToEven(static_cast<double>(width) * scale);
-  int deviceHeight = RoundToEven(static_cast<double>(height) * scale);
+  int deviceWidth = RoundHalfEven(static_cast<double>(width) * scale);
+  int deviceHeight = RoundHalfEven(static_cast<double>(height) * scale);
   if (deviceWidth < 1 || deviceHeight < 1) {
     std::fputs("render-picture: the size must be at least one pixel\n", stderr);
     return kUsage;
