@@ -540,21 +540,39 @@ namespace {
 
 // Not a test of its own: scripts/demo runs it (without a display) to click an installer through
 // to the end. ZV_DEMO_INSTALLER names the installer, ZV_DEMO_TARGET the folder to install into.
+std::string Narrow(const std::wstring& text) {
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+std::wstring EnvironmentText(const wchar_t* name) {
+  wchar_t value[1024] = {};
+  const DWORD length = GetEnvironmentVariableW(name, value, 1024);
+  return length > 0 && length < 1024 ? std::wstring(value, length) : std::wstring();
+}
+
 TEST(Demo, DriveInstallerToTheEnd) {
-  const char* installer = std::getenv("ZV_DEMO_INSTALLER");
-  const char* target = std::getenv("ZV_DEMO_TARGET");
-  if (!installer || !target) GTEST_SKIP() << "run by scripts/demo";
-  Installer setup(Widen(installer));
+  const std::wstring installer = EnvironmentText(L"ZV_DEMO_INSTALLER");
+  const std::wstring target = EnvironmentText(L"ZV_DEMO_TARGET");  // Chinese: not through getenv
+  if (installer.empty() || target.empty()) GTEST_SKIP() << "run by scripts/demo";
+  Installer setup(installer);
   ASSERT_TRUE(setup.started());
   ASSERT_TRUE(setup.WaitForPage(1));
   setup.Screenshot(L"demo-page1-welcome");
   setup.Click(kNext);
   ASSERT_TRUE(setup.WaitForPage(2));
-  setup.SetText(kFolder, Widen(target));
+  setup.SetText(kFolder, target);
   setup.Screenshot(L"demo-page2-folder");
   setup.Click(kNext);
-  if (auto question = setup.WaitForMessageBox(3000)) setup.Answer(*question, IDYES);  // a rerun
-  ASSERT_TRUE(setup.WaitForPage(4, 120000));
+  if (auto question = setup.WaitForMessageBox(3000)) {
+    ASSERT_TRUE(setup.Answer(*question, IDYES)) << "unexpected message: " << Narrow(question->text);
+  }
+  if (!setup.WaitForPage(4, 120000)) {
+    setup.Screenshot(L"demo-stuck");
+    FAIL() << "the finish page did not come (see demo-stuck.png)";
+  }
   setup.Screenshot(L"demo-page4-finish");
   setup.SetChecked(kCheck1, false);  // a headless run starts nothing
   setup.Click(kNext);
