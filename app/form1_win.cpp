@@ -37,7 +37,7 @@ constexpr uint32_t kButtonShadow = 0x107F7F7Fu; // system colour 16
 enum class SetUp : unsigned char { kLabel, kFrame, kCheckBox, kButton, kTextBox, kProgressBar };
 
 // Form1's ten controls in creation order; positions and sizes in design units.
-struct ControlSpec {
+struct ControlRow {
   SetUp kind;
   int id;
   const wchar_t* keyword;  // null for the windowless label and frame
@@ -50,7 +50,7 @@ struct ControlSpec {
   WindowlessHandle Form1Object::*windowless;
 };
 
-constexpr ControlSpec kControls[] = {
+constexpr ControlRow kControls[] = {
     {SetUp::kLabel, kIdLabel1, nullptr, L"Label1", text::kLabel1, 15, 200, 400, 14, 0, 0, nullptr, &Form1Object::label1},
     {SetUp::kCheckBox, kIdCheck2, L"CHECKBOX", L"Check2", text::kCheck2, 35, 125, 149, 13, kCheckStyle, 0, &Form1Object::check2, nullptr},
     {SetUp::kCheckBox, kIdCheck1, L"CHECKBOX", L"Check1", text::kCheck1, 35, 100, 134, 18, kCheckStyle, 0, &Form1Object::check1, nullptr},
@@ -63,27 +63,27 @@ constexpr ControlSpec kControls[] = {
     {SetUp::kButton, kIdCommand1, L"BUTTON", L"Command1", text::kNext, 295, 255, 63, 24, kButtonStyle, 0, &Form1Object::command1, nullptr},
 };
 
-std::unique_ptr<ControlData> NewRecord(HWND form, const ControlSpec& spec) {
+std::unique_ptr<ControlData> NewRecord(HWND form, const ControlRow& row) {
   auto data = std::make_unique<ControlData>();
   data->owner = form;
   data->index = -1;
-  data->controlId = spec.id;
-  data->name = spec.name;
-  data->caption = spec.caption;
-  data->left = spec.x;
-  data->top = spec.y;
-  data->width = spec.w;
-  data->height = spec.h;
+  data->controlId = row.id;
+  data->name = row.name;
+  data->caption = row.caption;
+  data->left = row.x;
+  data->top = row.y;
+  data->width = row.w;
+  data->height = row.h;
   return data;
 }
 
 // A windowless control: its record, with the table's settings, linked at the end of the chain.
-void AddWindowless(HWND form, const ControlSpec& spec) {
-  std::unique_ptr<ControlData> data = NewRecord(form, spec);
+void AddWindowless(HWND form, const ControlRow& row) {
+  std::unique_ptr<ControlData> data = NewRecord(form, row);
   data->foreColor = kWindowText;
   data->backColor = kButtonFace;
   data->fontText = text::kControlFont;
-  if (spec.kind == SetUp::kLabel) {
+  if (row.kind == SetUp::kLabel) {
     // Visible, "&" honoured; alignment 0, no border; angle and character width 0.
     data->flags = kFlagState | kFlagVisible | kFlagMnemonic;
   } else {
@@ -92,28 +92,28 @@ void AddWindowless(HWND form, const ControlSpec& spec) {
     data->kindValues[0] = static_cast<int32_t>(kButtonShadow);
   }
   LinkWindowlessControl(form, std::move(data));
-  gForm1.*spec.windowless = WindowlessHandle{spec.id, form, {}, {}};
+  gForm1.*row.windowless = WindowlessHandle{row.id, form, {}, {}};
 }
 
 // A windowed control created from its keyword, with its record attached and the table's
 // settings applied. A control that cannot be created is left out (its handle stays empty).
-void AddWindowed(FormWindow& fw, HWND form, const ControlSpec& spec) {
-  HWND window = CreateControl(fw, spec.keyword, form, spec.id, spec.caption, spec.x, spec.y, spec.w,
-                              spec.h, spec.style, spec.exStyle, nullptr, SubclassProc,
+void AddWindowed(FormWindow& fw, HWND form, const ControlRow& row) {
+  HWND window = CreateControl(fw, row.keyword, form, row.id, row.caption, row.x, row.y, row.w,
+                              row.h, row.style, row.exStyle, nullptr, SubclassProc,
                               static_cast<UINT_PTR>(-1), 0);
   if (!window) return;
-  AttachControlData(window, NewRecord(form, spec));
-  const ControlHandle control{window, spec.id};
-  gForm1.*spec.windowed = control;
-  switch (spec.kind) {
+  AttachControlData(window, NewRecord(form, row));
+  const ControlHandle control{window, row.id};
+  gForm1.*row.windowed = control;
+  switch (row.kind) {
     case SetUp::kCheckBox:
-      SetText(control, spec.caption);
+      SetText(control, row.caption);
       SetCheck(control, true);
       SetForeColor(control, kWindowText);
       SetBackColor(control, kButtonFace);
       break;
     case SetUp::kButton:
-      SetText(control, spec.caption);
+      SetText(control, row.caption);
       break;
     case SetUp::kTextBox:
       SetForeColor(control, kWindowText);
@@ -129,11 +129,11 @@ void AddWindowed(FormWindow& fw, HWND form, const ControlSpec& spec) {
 }
 
 void CreateForm1Controls(FormWindow& fw, HWND form) {
-  for (const ControlSpec& spec : kControls) {
-    if (spec.keyword) {
-      AddWindowed(fw, form, spec);
+  for (const ControlRow& row : kControls) {
+    if (row.keyword) {
+      AddWindowed(fw, form, row);
     } else {
-      AddWindowless(form, spec);
+      AddWindowless(form, row);
     }
   }
 }

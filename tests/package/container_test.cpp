@@ -91,7 +91,7 @@ TEST(Package, WrittenPackageReadsBack) {
   }
   EXPECT_EQ(walker.Offset(), package->size() - 2);  // only the closing CR LF is left
 
-  // The spec-named steps give the same records.
+  // ReadRecord step by step gives the same records.
   const Record info = ReadRecord(*package, kFirstRecordOffset);
   EXPECT_EQ(ParseInfo(DecodeBlock(info.Block)).ProgramFile, u"app\\run.exe");
   const Record list = ReadRecord(*package, info.Next);
