@@ -3,7 +3,7 @@
 
 #include "app/fileops.h"
 
-#include "ui/handles.h"
+#include "win/handles.h"
 
 namespace zv {
 namespace {

@@ -11,6 +11,7 @@
 
 #include "package/package.h"
 #include "ui/form.h"
+#include "win/wide.h"
 
 namespace zv {
 

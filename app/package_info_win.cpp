@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/fileops.h"
+#include "base/file.h"
 #include "app/installer_win.h"
 #include "app/page_pictures.h"
 #include "app/texts.h"

@@ -5,7 +5,7 @@
 
 #include "package/lzma_alloc.h"
 #include "package/package.h"
-#include "package/try_alloc.h"
+#include "base/try_alloc.h"
 
 namespace zv {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "package/lzma_alloc.h"
 #include "package/writer.h"
-#include "package/try_alloc.h"
+#include "base/try_alloc.h"
 
 namespace zv {
 namespace {

@@ -1,72 +1,8 @@
-// The file list and the check that keeps every extracted path inside its target folder.
-#include <type_traits>
-
+// The file list.
 #include "package/package.h"
 
 namespace zv {
 namespace {
-
-// A path unit as an unsigned value: bytes above 0x7F must not turn negative.
-template <typename Char>
-char32_t Unit(Char c) {
-  return static_cast<std::make_unsigned_t<Char>>(c);
-}
-
-bool IsSeparator(char32_t c) { return c == u'\\' || c == u'/'; }
-
-char32_t Upper(char32_t c) { return c >= u'a' && c <= u'z' ? c - (u'a' - u'A') : c; }
-
-// CON, PRN, AUX, NUL, COM0-9, LPT0-9, CONIN$, CONOUT$: Windows opens the device even with an
-// extension ("nul.txt") or trailing spaces.
-template <typename Char>
-bool IsDeviceName(std::basic_string_view<Char> name) {
-  const std::size_t dot = name.find(Char('.'));
-  auto base = name.substr(0, dot);
-  while (!base.empty() && base.back() == Char(' ')) base.remove_suffix(1);
-  auto is = [&](std::string_view device) {
-    if (base.size() != device.size()) return false;
-    for (std::size_t i = 0; i < base.size(); ++i)
-      if (Upper(Unit(base[i])) != static_cast<char32_t>(device[i])) return false;
-    return true;
-  };
-  if (is("CON") || is("PRN") || is("AUX") || is("NUL") || is("CONIN$") || is("CONOUT$"))
-    return true;
-  if (base.size() == 4 && base[3] >= Char('0') && base[3] <= Char('9')) {
-    const auto prefix = base.substr(0, 3);
-    auto three = [&](std::string_view p) {
-      for (std::size_t i = 0; i < 3; ++i)
-        if (Upper(Unit(prefix[i])) != static_cast<char32_t>(p[i])) return false;
-      return true;
-    };
-    return three("COM") || three("LPT");
-  }
-  return false;
-}
-
-template <typename Char>
-bool IsUnsafeComponent(std::basic_string_view<Char> name) {
-  if (name.empty()) return true;  // doubled or trailing separator
-  bool onlyDots = true;           // ".", "..", "..." and the like, also with spaces
-  for (const Char c : name) onlyDots = onlyDots && (c == Char('.') || c == Char(' '));
-  return onlyDots || IsDeviceName(name);
-}
-
-template <typename Char>
-bool IsUnsafe(std::basic_string_view<Char> path) {
-  if (path.empty() || IsSeparator(Unit(path[0]))) return true;  // rooted, UNC, "\\?\", "\\.\"
-  for (const Char c : path) {
-    const char32_t u = Unit(c);
-    if (u < 0x20 || u == 0x7F || u == u':') return true;  // controls, drives, streams
-  }
-  std::size_t start = 0;
-  for (std::size_t i = 0; i <= path.size(); ++i) {
-    if (i == path.size() || IsSeparator(Unit(path[i]))) {
-      if (IsUnsafeComponent(path.substr(start, i - start))) return true;
-      start = i + 1;
-    }
-  }
-  return false;
-}
 
 std::uint64_t ReadFileTime(ByteView bytes) {
   std::uint64_t time = 0;
@@ -76,15 +12,6 @@ std::uint64_t ReadFileTime(ByteView bytes) {
 }
 
 }  // namespace
-
-bool IsUnsafePath(ByteView utf8Path) { return IsUnsafe(utf8Path); }
-bool IsUnsafePath(std::u16string_view path) { return IsUnsafe(path); }
-
-bool IsUnsafeName(std::u16string_view name) {
-  for (const char16_t c : name)
-    if (IsSeparator(c)) return true;
-  return IsUnsafe(name);
-}
 
 std::optional<std::size_t> FindUnsafeEntry(const std::vector<FileListEntry>& entries) {
   for (std::size_t i = 0; i < entries.size(); ++i) {

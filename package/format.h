@@ -9,14 +9,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <string_view>
 
-namespace zv {
+#include "base/text.h"
 
-using ByteView = std::string_view;  // counted bytes; may hold NUL bytes
-using Bytes = std::string;
-using Text = std::u16string;  // UTF-16 text (the Win32 side reads it as wchar_t)
+namespace zv {
 
 // The marker in front of the package is the GBK text "Zelv软件" followed by "安装包文件信息".
 // The two parts are kept apart: no binary we ship may hold the 22 bytes in one piece, or the

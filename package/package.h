@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/text.h"
 #include "package/format.h"
 
 namespace zv {
@@ -33,16 +34,6 @@ std::uint32_t StatedBlockSize(ByteView block);
 // Splits text at every occurrence of separator. pieces receives views into text; returns the
 // number of pieces (separators + 1), or 0 for empty text (pieces is then left as it was).
 std::size_t SplitLines(ByteView text, ByteView separator, std::vector<ByteView>& pieces);
-
-// UTF-8 to UTF-16 exactly as MultiByteToWideChar(CP_UTF8, 0, ...) converts it: invalid
-// sequences become U+FFFD, and the text ends at the first NUL byte.
-Text Utf8ToWide(ByteView utf8);
-// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
-Bytes WideToUtf8(std::u16string_view text);
-
-// The whole file, read with read sharing only; empty when the file is missing, empty, or
-// open for writing elsewhere. Windows reads the low 32 bits of the size in one ReadFile.
-Bytes ReadWholeFile(const Text& path);
 
 // ---- Container -----------------------------------------------------------------------------
 
@@ -137,11 +128,28 @@ struct FileListEntry {
 // entry, or a file entry of 1 to 8 bytes, makes the list corrupt: nullopt.
 std::optional<std::vector<FileListEntry>> SplitFileList(ByteView list);
 
-// True for a path that could leave the target folder or address something else than a file
-// below it: empty; rooted ("\", "/"), drive, UNC or device ("\\?\", "\\.\") paths; any ":"
-// (also alternate data streams); an empty component (doubled or trailing separator); a
-// component of only dots and spaces (".", ".."); a reserved device name (CON, NUL, COM1 ...,
-// also with an extension); a control character (below 0x20, 0x7F). "/" counts as a separator.
+// ---- Names and paths ------------------------------------------------------------------------
+// The one rule for what a package may create on Windows, shared by the packer's build check and
+// every extractor.
+
+enum class NameFault {
+  None,
+  Empty,
+  ControlCharacter,    // below 0x20, or 0x7F
+  Separator,           // "\" or "/"
+  ReservedCharacter,   // < > : " | ? * (":" would also name a drive or a stream)
+  OnlyDots,            // ".", ".." and the like, also with spaces
+  TrailingDotOrSpace,  // Windows silently drops them: "evil." becomes "evil"
+  DeviceName,          // CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0-9, LPT0-9, COM¹²³, LPT¹²³,
+                       // also with an extension or trailing spaces ("nul.txt", "Nul .txt")
+};
+// What is wrong with a single file or folder name, in the order above.
+NameFault FindNameFault(std::u16string_view name);
+
+// True for a path that could leave the target folder, or that Windows could not create as
+// given: empty, rooted ("\", "/"), or any component with a NameFault (so also drive, UNC and
+// device paths, streams and empty components). "/" counts as a separator. The byte form also
+// refuses a NUL byte, which would cut the converted path short.
 bool IsUnsafePath(ByteView utf8Path);
 bool IsUnsafePath(std::u16string_view path);
 // A single file or folder name: a safe path without separators.
@@ -174,18 +182,5 @@ PackageContents ReadContents(const PackageSource& package);
 // Number of file entries (the number of content records a package carries).
 std::size_t CountFiles(const std::vector<FileListEntry>& entries);
 
-#ifdef _WIN32
-// The Win32 boundary: Text and wchar_t strings share their 16-bit representation.
-static_assert(sizeof(wchar_t) == sizeof(char16_t));
-inline const wchar_t* AsWide(const Text& text) {
-  return reinterpret_cast<const wchar_t*>(text.c_str());
-}
-inline std::wstring ToWide(std::u16string_view text) {
-  return std::wstring(reinterpret_cast<const wchar_t*>(text.data()), text.size());
-}
-inline Text FromWide(std::wstring_view text) {
-  return Text(reinterpret_cast<const char16_t*>(text.data()), text.size());
-}
-#endif
 
 }  // namespace zv

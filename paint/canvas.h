@@ -17,22 +17,15 @@
 #include <string_view>
 
 #include "paint/gdiplus_api.h"
-#include "ui/form.h"  // RoundHalfEven
-#include "ui/handles.h"
+#include "base/text.h"
+#include "win/handles.h"
+#include "win/screen.h"
 
 namespace zv {
 
 inline constexpr COLORREF kCanvasNoColor = 0xFFFFFFFFu;  // -1: saved background / hollow / transparent
 inline constexpr float kPathFontEmFactor = 1.5208f;     // point size -> em size of PathText
 inline constexpr wchar_t kCanvasDefaultFace[] = L"Microsoft YaHei";
-
-
-// The screen's LOGPIXELSX and LOGPIXELSY, read once per process.
-struct ScreenDpi {
-  int x = 96;
-  int y = 96;
-};
-ScreenDpi CanvasScreenDpi();
 
 // The LOGFONTW of PageCanvas::SetFont for a size in points at a horizontal scale factor, on a
 // screen of vertical DPI screenDpiY: 9 points give a height of -12 at 96 DPI and -18 at 144 DPI

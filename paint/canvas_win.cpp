@@ -39,21 +39,6 @@ bool NullPenSelected(HDC dc) {
 }  // namespace
 
 
-ScreenDpi CanvasScreenDpi() {
-  static const ScreenDpi gScreenDpi = [] {
-    ScreenDpi dpi;
-    WindowDc screen = WindowDc::Client(nullptr);
-    if (screen) {
-      dpi.x = ::GetDeviceCaps(screen.get(), LOGPIXELSX);
-      dpi.y = ::GetDeviceCaps(screen.get(), LOGPIXELSY);
-    }
-    if (dpi.x <= 0) dpi.x = kDesignDpi;
-    if (dpi.y <= 0) dpi.y = kDesignDpi;
-    return dpi;
-  }();
-  return gScreenDpi;
-}
-
 LOGFONTW MakeCanvasFont(std::wstring_view face, float size, bool bold, bool italic, bool underline,
                         bool strikeout, float scaleX, int screenDpiY) {
   int scaled = RoundHalfEven(static_cast<double>(size) * scaleX);
@@ -116,9 +101,9 @@ void PageCanvas::Begin(HWND target, COLORREF background, bool usePaint, int x, i
 void PageCanvas::BeginOffscreen(int w, int h, bool unscaled) {
   float sx = 1.0f, sy = 1.0f;
   if (!unscaled) {
-    WindowDc screen = WindowDc::Client(nullptr);
-    sx = static_cast<float>(::GetDeviceCaps(screen.get(), LOGPIXELSX) / 96.0);
-    sy = static_cast<float>(::GetDeviceCaps(screen.get(), LOGPIXELSY) / 96.0);
+    const ScreenDpi screen = GetScreenDpi();
+    sx = static_cast<float>(screen.x / 96.0);
+    sy = static_cast<float>(screen.y / 96.0);
   }
   BeginOffscreenAtScale(w, h, sx, sy);
 }
@@ -245,7 +230,7 @@ void PageCanvas::SelectNewFont(HFONT created) {
 void PageCanvas::SetFont(std::wstring_view face, float size, bool bold, bool italic,
                          bool underline, bool strikeout) {
   LOGFONTW lf = MakeCanvasFont(face, size, bold, italic, underline, strikeout, scaleX,
-                               CanvasScreenDpi().y);
+                               GetScreenDpi().y);
   SelectNewFont(::CreateFontIndirectW(&lf));
 }
 

@@ -11,7 +11,7 @@
 
 #include <gdiplus.h>
 
-#include "ui/handles.h"
+#include "win/handles.h"
 
 namespace zv {
 

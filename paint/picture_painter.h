@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "paint/canvas.h"
+#include "win/wide.h"
 
 namespace zv {
 

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/text.h"
+
 namespace zv {
 namespace {
 
@@ -29,15 +31,6 @@ int FloorDiv(int a, int b) {
   return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
 }
 int FloorMod(int a, int b) { return a - FloorDiv(a, b) * b; }
-
-// Nearest integer, halves to even (2.5 -> 2, 3.5 -> 4, -0.5 -> 0).
-long RoundHalfEven(double v) {
-  double f = std::floor(v);
-  double diff = v - f;
-  long r = static_cast<long>(f);
-  if (diff > 0.5 || (diff == 0.5 && (r % 2) != 0)) ++r;
-  return r;
-}
 
 // Number of points in a list of `values` coordinate values: pairs, an odd count rounded half
 // to even (7 values -> 3 points, 9 -> 5 with the missing y read as 0).

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "ui/internal.h"
+#include "win/screen.h"
 
 namespace zv {
 
@@ -361,13 +362,9 @@ HFONT CreateFontFromText(const std::wstring& fontText) {
   int size = static_cast<int>(parts.size);
   if (size == 0) size = 9;
 
-  static const auto [logX, logY] = [] {
-    WindowDc screen = WindowDc::Client(nullptr);
-    return std::pair{::GetDeviceCaps(screen.get(), LOGPIXELSX),
-                     ::GetDeviceCaps(screen.get(), LOGPIXELSY)};
-  }();
+  const auto [logX, logY] = GetScreenDpi();
   LOGFONTW font{};
-  font.lfHeight = logY > 0 ? -::MulDiv(size * logX / logY, logY, 72) : -size;
+  font.lfHeight = -::MulDiv(size * logX / logY, logY, 72);
   font.lfWeight = parts.bold ? FW_BOLD : FW_NORMAL;
   font.lfItalic = parts.italic;
   font.lfUnderline = parts.underline;

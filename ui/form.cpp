@@ -8,6 +8,7 @@
 
 #include "ui/internal.h"
 #include "ui/properties.h"
+#include "win/screen.h"
 
 namespace zv {
 
@@ -60,8 +61,6 @@ LRESULT CALLBACK DefaultFormProc(HWND window, UINT message, WPARAM wParam, LPARA
 
 }  // namespace
 
-int RoundHalfEven(double value) { return static_cast<int>(std::lrint(value)); }
-
 void CopyText(wchar_t* target, size_t capacity, const wchar_t* source) {
   size_t i = 0;
   if (source) {
@@ -71,12 +70,7 @@ void CopyText(wchar_t* target, size_t capacity, const wchar_t* source) {
 }
 
 double ScreenScale() {
-  static const double scale = [] {
-    WindowDc screen = WindowDc::Client(nullptr);
-    const int dpi = ::GetDeviceCaps(screen.get(), LOGPIXELSX);
-    return dpi > 0 ? dpi / 96.0 : 1.0;
-  }();
-  return scale;
+  return GetScreenDpi().x / 96.0;
 }
 
 FormWindow::FormWindow(const wchar_t* name) {
@@ -158,11 +152,7 @@ void ChooseDefaultFont(FormWindow& form, bool dpiAware, int windowsVersion) {
 
 void SetDpi(FormWindow& form, float dpi) {
   double value = dpi;
-  if (value < 0.0) {
-    WindowDc screen = WindowDc::Client(nullptr);
-    const int x = ::GetDeviceCaps(screen.get(), LOGPIXELSX);
-    value = x > 0 ? x : 96.0;  // no usable screen DPI: unscaled rather than a zero scale
-  }
+  if (value < 0.0) value = GetScreenDpi().x;
   form.dpi = RoundHalfEven(value);
   form.scaleX = form.scaleY = static_cast<float>(form.dpi / 96.0);
 }
@@ -211,10 +201,9 @@ HWND CreateFormWindow(FormWindow& form, HWND owner, const wchar_t* caption, WNDP
   form.classAtom = RegisterFormClass(form.className, form.module, procedure);
   if (!form.classAtom) return nullptr;
   if (!form.defaultFont) {
-    WindowDc screen = WindowDc::Client(nullptr);
-    const int logY = ::GetDeviceCaps(screen.get(), LOGPIXELSY);
+    const int logY = GetScreenDpi().y;
     LOGFONTW font{};
-    const int points = logY > 0 ? form.defaultFontSize * form.dpi / logY : form.defaultFontSize;
+    const int points = form.defaultFontSize * form.dpi / logY;
     font.lfHeight = -::MulDiv(points, logY, 72);
     font.lfWeight = FW_NORMAL;
     font.lfCharSet = DEFAULT_CHARSET;
@@ -234,42 +223,6 @@ HWND CreateFormWindow(FormWindow& form, HWND owner, const wchar_t* caption, WNDP
   }
   ::SetWindowLongPtrW(window, 0, reinterpret_cast<LONG_PTR>(&form));
   return window;
-}
-
-std::wstring DecimalText(int value) {
-  wchar_t digits[12];
-  int n = 0;
-  unsigned magnitude = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
-  do {
-    digits[n++] = static_cast<wchar_t>(L'0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude);
-  std::wstring text = value < 0 ? L"-" : L"";
-  while (n) text += digits[--n];
-  return text;
-}
-
-[[gnu::noinline]] std::wstring Join(std::initializer_list<std::wstring_view> parts) {
-  size_t length = 0;
-  for (std::wstring_view part : parts) length += part.size();
-  std::wstring text;
-  text.reserve(length);
-  for (std::wstring_view part : parts) text.append(part);
-  return text;
-}
-
-double LeadingNumber(std::wstring_view text) {
-  size_t i = 0;
-  while (i < text.size() && (text[i] == L' ' || text[i] == L'\t')) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) negative = text[i++] == L'-';
-  double value = 0;
-  for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) value = value * 10 + (text[i] - L'0');
-  if (i < text.size() && text[i] == L'.') {
-    double scale = 0.1;
-    for (++i; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i, scale /= 10) value += (text[i] - L'0') * scale;
-  }
-  return negative ? -value : value;
 }
 
 }  // namespace zv

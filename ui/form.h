@@ -12,7 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "ui/handles.h"
+#include "base/text.h"
+#include "win/handles.h"
 
 namespace zv {
 
@@ -33,7 +34,7 @@ inline constexpr uint32_t kFlagContainer = 1u << 2;  // frame: contains the cont
 inline constexpr uint32_t kFlagMnemonic = 1u << 2;   // label: "&" marks a mnemonic
 inline constexpr uint32_t kFlagEllipsis = 1u << 3;             // label: DT_WORD_ELLIPSIS
 
-struct AccelTraits {
+struct AccelTraits : Win32Release {
   using Value = HACCEL;
   static Value Invalid() { return nullptr; }
   static void Release(Value v) { ::DestroyAcceleratorTable(v); }
@@ -174,17 +175,5 @@ int ScaleToDesign(int devicePixels);   // floor(v / s), s = screen LOGPIXELSX / 
 int ScaleFromDesign(int designUnits);  // floor(v * s)
 ControlData* FindWindowlessControl(const WindowlessHandle& handle);
 void CollectFrameChildren(WindowlessHandle& frame);
-
-// Rounds to nearest with halves to even (the default floating-point rounding mode).
-int RoundHalfEven(double value);
-
-// Small text helpers that keep the C runtime's number formatting and parsing (and its size) out of
-// the installer: a plain decimal, and the number at the start of a text (leading spaces, sign,
-// digits, fraction; 0 when there is none).
-std::wstring DecimalText(int value);
-// The parts one after the other. (One call instead of a chain of operator+ keeps the installer
-// small: each "+" is code of its own.)
-std::wstring Join(std::initializer_list<std::wstring_view> parts);
-double LeadingNumber(std::wstring_view text);
 
 }  // namespace zv

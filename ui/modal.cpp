@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "ui/handles.h"
+#include "win/handles.h"
 
 namespace zv {
 namespace {

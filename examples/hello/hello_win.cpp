@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "ui/handles.h"
+#include "win/handles.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "package/package.h"
+#include "win/wide.h"
 
 namespace e2e {
 

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "ui/handles.h"
+#include "win/handles.h"
 
 namespace zv {
 namespace {

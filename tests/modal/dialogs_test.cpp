@@ -10,7 +10,7 @@
 #include <string>
 
 #include "tests/modal/test_windows.h"
-#include "ui/handles.h"
+#include "win/handles.h"
 #include "ui/modal.h"
 
 namespace zv {

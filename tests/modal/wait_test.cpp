@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "tests/modal/test_windows.h"
-#include "ui/handles.h"
+#include "win/handles.h"
 #include "ui/modal.h"
 
 namespace zv {

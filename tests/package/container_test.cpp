@@ -7,8 +7,11 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "win/wide.h"
 #endif
 
+#include "base/file.h"
 #include "package/writer.h"
 #include "tests/package/helpers.h"
 

@@ -160,14 +160,18 @@ TEST(UnsafePath, LeavingTheTargetFolderIsRefused) {
       "\\x", "/x", "\\\\server\\share\\x", "\\\\?\\C:\\x", "\\\\.\\PhysicalDrive0", "C:x",
       "C:\\x", "a:b", "file.txt:stream", "a\\\\b", "a//b", "a\\", "a/", "a\x01" "b", "a\tb",
       "a\rb", "a\nb", "a\x7F", "CON", "con.txt", "a\\nul", "Nul .txt", "COM1", "lpt9.log",
-      "CONIN$", "aux\\x"};
+      "CONIN$", "aux\\x",
+      // Names Windows cannot create, or would silently change into another name.
+      "evil.", "a..", "dir. \\x", "a<b", "a*b", "a|b", "a?b", "a\"b", "a>b", "COM0.txt",
+      "LPT0", "CONOUT$.log", "COM\u00B9", "com\u00B2.txt", "LPT\u00B3"};
   for (const char* path : unsafe) {
     EXPECT_TRUE(IsUnsafePath(ByteView(path))) << path;
     EXPECT_TRUE(IsUnsafePath(std::u16string_view(Utf16(path)))) << path;
   }
   EXPECT_TRUE(IsUnsafePath(ByteView("a\0b", 3)));
-  const char* safe[] = {"a", "a\\b.txt", "文件夹\\文件.exe", "a/b", "..a", "a..", ".hidden",
-                        "a b\\c d", "CONSOLE", "com10", "lpt", "nul_x", "x.con", "dir\\..x"};
+  const char* safe[] = {"a", "a\\b.txt", "文件夹\\文件.exe", "a/b", "..a", ".hidden",
+                        "a b\\c d", "CONSOLE", "com10", "lpt", "nul_x", "x.con", "dir\\..x",
+                        "COM\u00B4", "LPT\u00B9\u00B9"};
   for (const char* path : safe) {
     EXPECT_FALSE(IsUnsafePath(ByteView(path))) << path;
     EXPECT_FALSE(IsUnsafePath(std::u16string_view(Utf16(path)))) << path;

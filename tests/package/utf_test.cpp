@@ -3,6 +3,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "win/wide.h"
 #endif
 
 #include "tests/package/helpers.h"

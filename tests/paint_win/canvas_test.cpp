@@ -186,7 +186,7 @@ TEST(CanvasFont, HeightsFollowSizeScaleAndScreenDpi) {
 }
 
 TEST(CanvasFont, SetFontSelectsAndReleasesEveryReplacedFont) {
-  ASSERT_EQ(CanvasScreenDpi().y, 96) << "the test prefix runs at 96 DPI";
+  ASSERT_EQ(GetScreenDpi().y, 96) << "the test prefix runs at 96 DPI";
   PageCanvas c;
   OpenWhite(c, 10, 10, 1.0f);
   EXPECT_EQ(SelectedFont(c).lfHeight, -12);  // Begin's default: "Microsoft YaHei" 9

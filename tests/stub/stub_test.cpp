@@ -8,7 +8,9 @@
 #include <set>
 #include <string>
 
+#include "base/file.h"
 #include "package/package.h"
+#include "win/wide.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <stdexcept>
 
 #include "tests/zvpack/support.h"
-#include "ui/handles.h"
+#include "win/handles.h"
 
 namespace zv::pack::test {
 namespace {

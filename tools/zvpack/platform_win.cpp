@@ -6,7 +6,7 @@
 
 #include "tools/zvpack/platform.h"
 #include "tools/zvpack/wide_win.h"
-#include "ui/handles.h"
+#include "win/handles.h"
 
 namespace zv::pack {
 namespace {

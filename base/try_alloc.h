@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "package/format.h"
+#include "base/text.h"
 
 namespace zv {
 

@@ -1,5 +1,5 @@
-// UTF-8 <-> UTF-16.
-#include "package/package.h"
+// UTF-8 <-> UTF-16: the one decoder, which follows the platform converter.
+#include "base/text.h"
 
 namespace zv {
 namespace {
@@ -102,6 +102,36 @@ Bytes WideToUtf8(std::u16string_view text) {
     AppendUtf8(out, c);
   }
   return out;
+}
+
+bool HasLoneSurrogate(std::u16string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      ++i;
+    } else if (text[i] >= 0xD800 && text[i] <= 0xDFFF) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool IsValidUtf8(ByteView utf8) {
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto byte = static_cast<unsigned char>(utf8[i++]);
+    if (byte >= 0x80 && DecodeSequence(byte, utf8, i) == kInvalid) return false;
+  }
+  return true;
+}
+
+std::size_t Utf16Length(ByteView utf8) {
+  std::size_t units = 0;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto byte = static_cast<unsigned char>(utf8[i++]);
+    const char32_t c = byte < 0x80 ? byte : DecodeSequence(byte, utf8, i);
+    units += c != kInvalid && c >= 0x10000 ? 2 : 1;
+  }
+  return units;
 }
 
 }  // namespace zv

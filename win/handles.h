@@ -1,89 +1,73 @@
-// Move-only owners for Win32 handles and GDI/GDI+ objects, one alias per release function,
-// and scoped guards for BeginPaint/EndPaint and SelectObject.
+// Win32 handles and GDI objects under the one owner (base/owned.h), one alias per release
+// function, and scoped guards for BeginPaint/EndPaint and SelectObject.
 #pragma once
 
 #include <windows.h>
 
 #include <utility>
 
+#include "base/owned.h"
+
 namespace zv {
 
-// Owns one value of type T and releases it with Traits::Release unless it equals Traits::Invalid().
-template <typename Traits>
-class Owned {
- public:
-  using Value = typename Traits::Value;
-
-  Owned() noexcept = default;
-  explicit Owned(Value v) noexcept : value_(v) {}
-  Owned(Owned&& other) noexcept : value_(other.release()) {}
-  Owned& operator=(Owned&& other) noexcept {
-    if (this != &other) reset(other.release());
-    return *this;
-  }
-  Owned(const Owned&) = delete;
-  Owned& operator=(const Owned&) = delete;
-  ~Owned() { reset(); }
-
-  Value get() const noexcept { return value_; }
-  explicit operator bool() const noexcept { return value_ != Traits::Invalid(); }
-
-  // Releases the current value (if any) and takes v.
-  void reset(Value v = Traits::Invalid()) noexcept {
-    Value old = std::exchange(value_, v);
-    if (old != Traits::Invalid()) Traits::Release(old);
-  }
-  // Gives up ownership without releasing.
-  Value release() noexcept { return std::exchange(value_, Traits::Invalid()); }
-
- private:
-  Value value_ = Traits::Invalid();
+// Keeps GetLastError() across a release (CloseHandle, DeleteObject ... may change it).
+struct LastErrorKeeper {
+  LastErrorKeeper() noexcept : saved(::GetLastError()) {}
+  ~LastErrorKeeper() { ::SetLastError(saved); }
+  LastErrorKeeper(const LastErrorKeeper&) = delete;
+  LastErrorKeeper& operator=(const LastErrorKeeper&) = delete;
+  DWORD saved;
 };
 
-struct FileHandleTraits {  // CreateFileW: INVALID_HANDLE_VALUE on failure
+// The traits below take their ErrorKeeper from here.
+struct Win32Release {
+  using ErrorKeeper = LastErrorKeeper;
+};
+
+struct FileHandleTraits : Win32Release {  // CreateFileW: INVALID_HANDLE_VALUE on failure
   using Value = HANDLE;
   static Value Invalid() { return INVALID_HANDLE_VALUE; }
   static void Release(Value v) { ::CloseHandle(v); }
 };
-struct KernelHandleTraits {  // threads, events, timers: null on failure
+struct KernelHandleTraits : Win32Release {  // threads, events, timers: null on failure
   using Value = HANDLE;
   static Value Invalid() { return nullptr; }
   static void Release(Value v) { ::CloseHandle(v); }
 };
-struct FindHandleTraits {
+struct FindHandleTraits : Win32Release {
   using Value = HANDLE;
   static Value Invalid() { return INVALID_HANDLE_VALUE; }
   static void Release(Value v) { ::FindClose(v); }
 };
-struct MemoryDcTraits {  // CreateCompatibleDC
+struct MemoryDcTraits : Win32Release {  // CreateCompatibleDC
   using Value = HDC;
   static Value Invalid() { return nullptr; }
   static void Release(Value v) { ::DeleteDC(v); }
 };
 template <typename T>
-struct GdiObjectTraits {  // pens, brushes, fonts, bitmaps, regions
+struct GdiObjectTraits : Win32Release {  // pens, brushes, fonts, bitmaps, regions
   using Value = T;
   static Value Invalid() { return nullptr; }
   static void Release(Value v) { ::DeleteObject(v); }
 };
-struct IconTraits {
+struct IconTraits : Win32Release {
   using Value = HICON;
   static Value Invalid() { return nullptr; }
   static void Release(Value v) { ::DestroyIcon(v); }
 };
-struct CursorTraits {
+struct CursorTraits : Win32Release {
   using Value = HCURSOR;
   static Value Invalid() { return nullptr; }
   static void Release(Value v) { ::DestroyCursor(v); }
 };
-struct WindowTraits {
+struct WindowTraits : Win32Release {
   using Value = HWND;
   static Value Invalid() { return nullptr; }
   static void Release(Value v) {
     if (::IsWindow(v)) ::DestroyWindow(v);
   }
 };
-struct ModuleTraits {  // LoadLibraryW / LoadLibraryExW
+struct ModuleTraits : Win32Release {  // LoadLibraryW / LoadLibraryExW
   using Value = HMODULE;
   static Value Invalid() { return nullptr; }
   static void Release(Value v) { ::FreeLibrary(v); }

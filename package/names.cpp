@@ -1,0 +1,66 @@
+// Which names and paths a package may create: the one rule for the packer and every extractor.
+#include "package/package.h"
+
+namespace zv {
+namespace {
+
+bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
+
+char16_t Upper(char16_t c) { return c >= u'a' && c <= u'z' ? c - (u'a' - u'A') : c; }
+
+bool SameLetters(std::u16string_view text, std::u16string_view upper) {
+  if (text.size() != upper.size()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if (Upper(text[i]) != upper[i]) return false;
+  return true;
+}
+
+// Windows opens the device even with an extension ("nul.txt") or trailing spaces ("nul .txt").
+bool IsDeviceName(std::u16string_view name) {
+  auto base = name.substr(0, name.find(u'.'));
+  while (!base.empty() && base.back() == u' ') base.remove_suffix(1);
+  for (const std::u16string_view device : {u"CON", u"PRN", u"AUX", u"NUL", u"CONIN$", u"CONOUT$"})
+    if (SameLetters(base, device)) return true;
+  if (base.size() != 4 || !(SameLetters(base.substr(0, 3), u"COM") ||
+                            SameLetters(base.substr(0, 3), u"LPT")))
+    return false;
+  const char16_t digit = base[3];
+  return (digit >= u'0' && digit <= u'9') || digit == u'\u00B9' || digit == u'\u00B2' ||
+         digit == u'\u00B3';
+}
+
+}  // namespace
+
+NameFault FindNameFault(std::u16string_view name) {
+  if (name.empty()) return NameFault::Empty;
+  for (const char16_t c : name)
+    if (c < 0x20 || c == 0x7F) return NameFault::ControlCharacter;
+  for (const char16_t c : name)
+    if (IsSeparator(c)) return NameFault::Separator;
+  if (name.find_first_of(u"<>:\"|?*") != std::u16string_view::npos)
+    return NameFault::ReservedCharacter;
+  if (name.find_first_not_of(u". ") == std::u16string_view::npos) return NameFault::OnlyDots;
+  if (name.back() == u'.' || name.back() == u' ') return NameFault::TrailingDotOrSpace;
+  if (IsDeviceName(name)) return NameFault::DeviceName;
+  return NameFault::None;
+}
+
+bool IsUnsafePath(std::u16string_view path) {
+  if (path.empty() || IsSeparator(path[0])) return true;  // rooted, UNC, "\\?\", "\\.\"
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= path.size(); ++i) {
+    if (i == path.size() || IsSeparator(path[i])) {
+      if (FindNameFault(path.substr(start, i - start)) != NameFault::None) return true;
+      start = i + 1;
+    }
+  }
+  return false;
+}
+
+bool IsUnsafePath(ByteView utf8Path) {
+  return utf8Path.find('\0') != ByteView::npos || IsUnsafePath(std::u16string_view(Utf8ToWide(utf8Path)));
+}
+
+bool IsUnsafeName(std::u16string_view name) { return FindNameFault(name) != NameFault::None; }
+
+}  // namespace zv
