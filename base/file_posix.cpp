@@ -11,7 +11,11 @@
 
 namespace zv {
 
-void SystemFileTraits::Release(Value v) { ::close(static_cast<int>(v)); }
+void SystemFileTraits::Release(Value v) {
+  const int saved = errno;  // a failed call's reason survives the cleanup after it
+  ::close(static_cast<int>(v));
+  errno = saved;
+}
 
 bool FileReader::Open(const Text& path, bool /*allowWriters: POSIX has no sharing modes*/) {
   const Bytes name = WideToUtf8(path);
