@@ -71,7 +71,6 @@ inline constexpr wchar_t kCorruptHead[] = L"解压文件失败，安装包数据
 inline constexpr wchar_t kCorruptTail[] = L"\r\n请重新下载安装包。";
 
 // Special handling of package number 1.
-inline constexpr wchar_t kBatchSuffix[] = L".bat";
 inline constexpr wchar_t kRedirectProgram[] = L"QQGame.exe";
 inline constexpr wchar_t kHallProgram[] = L"QQGameHall.exe";
 inline constexpr wchar_t kHallFolder[] = L"Hall.57507\\";
