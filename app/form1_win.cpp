@@ -33,12 +33,12 @@ constexpr uint32_t kButtonFace = 0x0F7F7F7Fu;   // system colour 15
 constexpr uint32_t kWindowColor = 0x057F7F7Fu;  // system colour 5
 constexpr uint32_t kButtonShadow = 0x107F7F7Fu; // system colour 16
 
-// What a control gets after its creation.
-enum class SetUp : unsigned char { kLabel, kFrame, kCheckBox, kButton, kTextBox, kProgressBar };
+// The kind of a row: what a control gets after its creation.
+enum class RowKind : unsigned char { kLabel, kFrame, kCheckBox, kButton, kTextBox, kProgressBar };
 
 // Form1's ten controls in creation order; positions and sizes in design units.
 struct ControlRow {
-  SetUp kind;
+  RowKind kind;
   int id;
   const wchar_t* keyword;  // null for the windowless label and frame
   const wchar_t* name;
@@ -51,16 +51,16 @@ struct ControlRow {
 };
 
 constexpr ControlRow kControls[] = {
-    {SetUp::kLabel, kIdLabel1, nullptr, L"Label1", text::kLabel1, 15, 200, 400, 14, 0, 0, nullptr, &Form1Object::label1},
-    {SetUp::kCheckBox, kIdCheck2, L"CHECKBOX", L"Check2", text::kCheck2, 35, 125, 149, 13, kCheckStyle, 0, &Form1Object::check2, nullptr},
-    {SetUp::kCheckBox, kIdCheck1, L"CHECKBOX", L"Check1", text::kCheck1, 35, 100, 134, 18, kCheckStyle, 0, &Form1Object::check1, nullptr},
-    {SetUp::kButton, kIdCommand4, L"BUTTON", L"Command4", text::kBrowse, 325, 205, 95, 25, kButtonStyle, 0, &Form1Object::command4, nullptr},
-    {SetUp::kTextBox, kIdText1, L"TEXTBOX", L"Text1", L"", 25, 175, 396, 21, kTextStyle, WS_EX_CLIENTEDGE, &Form1Object::text1, nullptr},
-    {SetUp::kFrame, kIdFrame1, nullptr, L"Frame1", text::kFrame1, 10, 150, 424, 88, 0, 0, nullptr, &Form1Object::frame1},
-    {SetUp::kProgressBar, kIdProgressBar1, L"PROGRESSBAR", L"ProgressBar1", L"", 15, 215, 421, 24, kProgressStyle, 0, &Form1Object::progressBar1, nullptr},
-    {SetUp::kButton, kIdCommand3, L"BUTTON", L"Command3", text::kBack, 220, 255, 63, 24, kButtonStyle, 0, &Form1Object::command3, nullptr},
-    {SetUp::kButton, kIdCommand2, L"BUTTON", L"Command2", text::kCancel, 370, 255, 63, 24, kButtonStyle, 0, &Form1Object::command2, nullptr},
-    {SetUp::kButton, kIdCommand1, L"BUTTON", L"Command1", text::kNext, 295, 255, 63, 24, kButtonStyle, 0, &Form1Object::command1, nullptr},
+    {RowKind::kLabel, kIdLabel1, nullptr, L"Label1", text::kLabel1, 15, 200, 400, 14, 0, 0, nullptr, &Form1Object::label1},
+    {RowKind::kCheckBox, kIdCheck2, L"CHECKBOX", L"Check2", text::kCheck2, 35, 125, 149, 13, kCheckStyle, 0, &Form1Object::check2, nullptr},
+    {RowKind::kCheckBox, kIdCheck1, L"CHECKBOX", L"Check1", text::kCheck1, 35, 100, 134, 18, kCheckStyle, 0, &Form1Object::check1, nullptr},
+    {RowKind::kButton, kIdCommand4, L"BUTTON", L"Command4", text::kBrowse, 325, 205, 95, 25, kButtonStyle, 0, &Form1Object::command4, nullptr},
+    {RowKind::kTextBox, kIdText1, L"TEXTBOX", L"Text1", L"", 25, 175, 396, 21, kTextStyle, WS_EX_CLIENTEDGE, &Form1Object::text1, nullptr},
+    {RowKind::kFrame, kIdFrame1, nullptr, L"Frame1", text::kFrame1, 10, 150, 424, 88, 0, 0, nullptr, &Form1Object::frame1},
+    {RowKind::kProgressBar, kIdProgressBar1, L"PROGRESSBAR", L"ProgressBar1", L"", 15, 215, 421, 24, kProgressStyle, 0, &Form1Object::progressBar1, nullptr},
+    {RowKind::kButton, kIdCommand3, L"BUTTON", L"Command3", text::kBack, 220, 255, 63, 24, kButtonStyle, 0, &Form1Object::command3, nullptr},
+    {RowKind::kButton, kIdCommand2, L"BUTTON", L"Command2", text::kCancel, 370, 255, 63, 24, kButtonStyle, 0, &Form1Object::command2, nullptr},
+    {RowKind::kButton, kIdCommand1, L"BUTTON", L"Command1", text::kNext, 295, 255, 63, 24, kButtonStyle, 0, &Form1Object::command1, nullptr},
 };
 
 std::unique_ptr<ControlData> NewRecord(HWND form, const ControlRow& row) {
@@ -83,7 +83,7 @@ void AddWindowless(HWND form, const ControlRow& row) {
   data->foreColor = kWindowText;
   data->backColor = kButtonFace;
   data->fontText = text::kControlFont;
-  if (row.kind == SetUp::kLabel) {
+  if (row.kind == RowKind::kLabel) {
     // Visible, "&" honoured; alignment 0, no border; angle and character width 0.
     data->flags = kFlagState | kFlagVisible | kFlagMnemonic;
   } else {
@@ -100,22 +100,22 @@ void AddWindowless(HWND form, const ControlRow& row) {
 void AddWindowed(FormWindow& fw, HWND form, const ControlRow& row) {
   HWND window = CreateControl(fw, row.keyword, form, row.id, row.caption, row.x, row.y, row.w,
                               row.h, row.style, row.exStyle, nullptr, SubclassProc,
-                              static_cast<UINT_PTR>(-1), 0);
+                              kReplaceWndProc, 0);
   if (!window) return;
   AttachControlData(window, NewRecord(form, row));
   const ControlHandle control{window, row.id};
   gForm1.*row.windowed = control;
   switch (row.kind) {
-    case SetUp::kCheckBox:
+    case RowKind::kCheckBox:
       SetText(control, row.caption);
       SetCheck(control, true);
       SetForeColor(control, kWindowText);
       SetBackColor(control, kButtonFace);
       break;
-    case SetUp::kButton:
+    case RowKind::kButton:
       SetText(control, row.caption);
       break;
-    case SetUp::kTextBox:
+    case RowKind::kTextBox:
       SetForeColor(control, kWindowText);
       SetBackColor(control, kWindowColor);
       break;

@@ -30,7 +30,4 @@ void PaintWindowlessLabel(WindowlessHandle& handle, PageCanvas& canvas, HWND for
 // DrawTextW flags for a label's alignment field and flags (mnemonic, ellipsis bits).
 UINT LabelTextFormat(uint32_t flags);
 
-// The parts of a font text "face,size,bold,italic,underline,strikeout", trimmed; an empty face
-// becomes "SimSun", a zero or missing size 9.
-
 }  // namespace zv

@@ -16,7 +16,7 @@ namespace zv {
 namespace {
 
 // What CreateControl does to a kind of control besides creating it.
-enum class Setup : uint8_t {
+enum class KeywordSetup : uint8_t {
   None,
   PushButtonStyles,  // "BUTTON": a few exact styles stand for ready-made ones
   RadioStyles,
@@ -42,58 +42,58 @@ struct KeywordEntry {
   DWORD style;
   DWORD exStyle;
   bool font;
-  Setup setup;
+  KeywordSetup setup;
 };
 
 constexpr KeywordEntry kKeywords[] = {
-    {{L"BUTTON"}, nullptr, 0x10010F00, 0, true, Setup::PushButtonStyles},
-    {{L"CUSTOMBUTTON", L"OWNERDRAWBUTTON"}, L"Button", 0x1001000B, 0, true, Setup::None},
-    {{L"RADIOBUTTON", L"OPTION"}, L"Button", 0x10010D09, 0, true, Setup::RadioStyles},
-    {{L"CHECKBOX"}, L"Button", 0x10010D03, 0, true, Setup::None},
-    {{L"CHECK3STATE"}, L"Button", 0x10010D06, 0, true, Setup::None},
-    {{L"LABEL"}, L"Static", 0x10020100, 0, true, Setup::None},
-    {{L"BITMAPLABEL"}, L"Static", 0x1002000E, 0x20, false, Setup::BitmapLabel},
-    {{L"ICONLABEL"}, L"Static", 0x10020003, 0x20, false, Setup::IconLabel},
-    {{L"BITMAPBUTTON"}, L"Button", 0x10010080, 0, true, Setup::BitmapButton},
-    {{L"ICONBUTTON"}, L"Button", 0x10010040, 0, true, Setup::IconButton},
-    {{L"CUSTOMLABEL"}, L"Static", 0x1002000D, 0, false, Setup::None},
-    {{L"FRAME", L"FRAMEWINDOW"}, L"Static", 0x14020007, 0x20, false, Setup::None},
-    {{L"GROUPBOX"}, L"Button", 0x14020007, 0x20, true, Setup::None},
-    {{L"LINE"}, L"Static", 0x10000012, 0x20, false, Setup::None},
-    {{L"EDIT", L"TEXTBOX"}, L"Edit", 0x10010080, 0x200, true, Setup::None},
-    {{L"EDITMULTILINE", L"MULTILINETEXTBOX"}, L"Edit", 0x10211184, 0x200, true, Setup::None},
-    {{L"COMBOBOX"}, nullptr, 0x50A10302, 0x200, true, Setup::None},
-    {{L"COMBOBOXEX", L"COMBOBOXEX32"}, L"ComboBoxEx32", 0x10810003, 0, true, Setup::None},
-    {{L"LISTBOX"}, nullptr, 0x10B10043, 0x200, true, Setup::Reposition},
+    {{L"BUTTON"}, nullptr, 0x10010F00, 0, true, KeywordSetup::PushButtonStyles},
+    {{L"CUSTOMBUTTON", L"OWNERDRAWBUTTON"}, L"Button", 0x1001000B, 0, true, KeywordSetup::None},
+    {{L"RADIOBUTTON", L"OPTION"}, L"Button", 0x10010D09, 0, true, KeywordSetup::RadioStyles},
+    {{L"CHECKBOX"}, L"Button", 0x10010D03, 0, true, KeywordSetup::None},
+    {{L"CHECK3STATE"}, L"Button", 0x10010D06, 0, true, KeywordSetup::None},
+    {{L"LABEL"}, L"Static", 0x10020100, 0, true, KeywordSetup::None},
+    {{L"BITMAPLABEL"}, L"Static", 0x1002000E, 0x20, false, KeywordSetup::BitmapLabel},
+    {{L"ICONLABEL"}, L"Static", 0x10020003, 0x20, false, KeywordSetup::IconLabel},
+    {{L"BITMAPBUTTON"}, L"Button", 0x10010080, 0, true, KeywordSetup::BitmapButton},
+    {{L"ICONBUTTON"}, L"Button", 0x10010040, 0, true, KeywordSetup::IconButton},
+    {{L"CUSTOMLABEL"}, L"Static", 0x1002000D, 0, false, KeywordSetup::None},
+    {{L"FRAME", L"FRAMEWINDOW"}, L"Static", 0x14020007, 0x20, false, KeywordSetup::None},
+    {{L"GROUPBOX"}, L"Button", 0x14020007, 0x20, true, KeywordSetup::None},
+    {{L"LINE"}, L"Static", 0x10000012, 0x20, false, KeywordSetup::None},
+    {{L"EDIT", L"TEXTBOX"}, L"Edit", 0x10010080, 0x200, true, KeywordSetup::None},
+    {{L"EDITMULTILINE", L"MULTILINETEXTBOX"}, L"Edit", 0x10211184, 0x200, true, KeywordSetup::None},
+    {{L"COMBOBOX"}, nullptr, 0x50A10302, 0x200, true, KeywordSetup::None},
+    {{L"COMBOBOXEX", L"COMBOBOXEX32"}, L"ComboBoxEx32", 0x10810003, 0, true, KeywordSetup::None},
+    {{L"LISTBOX"}, nullptr, 0x10B10043, 0x200, true, KeywordSetup::Reposition},
     {{L"PROGRESSBAR", L"MSCTLS_PROGRESS32"}, L"msctls_progress32", 0x10000000, 0, false,
-     Setup::Progress},
-    {{L"HEADER", L"SYSHEADER32"}, L"SysHeader32", 0x10000003, 0, true, Setup::None},
-    {{L"TREEVIEW", L"SYSTREEVIEW32"}, L"SysTreeView32", 0x10810027, 0x200, true, Setup::None},
-    {{L"LISTVIEW", L"SYSLISTVIEW32"}, L"SysListView32", 0x12010349, 0x200, true, Setup::None},
-    {{L"TOOLBAR", L"TOOLBARWINDOW32"}, L"ToolbarWindow32", 0x16800901, 0, true, Setup::Toolbar},
-    {{L"REBAR", L"REBARWINDOW32"}, L"ReBarWindow32", 0x16800640, 0, true, Setup::None},
+     KeywordSetup::Progress},
+    {{L"HEADER", L"SYSHEADER32"}, L"SysHeader32", 0x10000003, 0, true, KeywordSetup::None},
+    {{L"TREEVIEW", L"SYSTREEVIEW32"}, L"SysTreeView32", 0x10810027, 0x200, true, KeywordSetup::None},
+    {{L"LISTVIEW", L"SYSLISTVIEW32"}, L"SysListView32", 0x12010349, 0x200, true, KeywordSetup::None},
+    {{L"TOOLBAR", L"TOOLBARWINDOW32"}, L"ToolbarWindow32", 0x16800901, 0, true, KeywordSetup::Toolbar},
+    {{L"REBAR", L"REBARWINDOW32"}, L"ReBarWindow32", 0x16800640, 0, true, KeywordSetup::None},
     {{L"DATETIMEPICKER", L"SYSDATETIMEPICK32"}, L"SysDateTimePick32", 0x10010000, 0, true,
-     Setup::DateTime},
+     KeywordSetup::DateTime},
     {{L"MONTHCALENDAR", L"MONTHCAL", L"SYSMONTHCAL32"}, L"SysMonthCal32", 0x10010000, 0x200, true,
-     Setup::None},
-    {{L"IPADDRESS", L"SYSIPADDRESS32"}, L"SysIPAddress32", 0x10010000, 0x200, true, Setup::None},
-    {{L"HOTKEY", L"MSCTLS_HOTKEY32"}, L"msctls_hotkey32", 0x10010000, 0x200, true, Setup::None},
+     KeywordSetup::None},
+    {{L"IPADDRESS", L"SYSIPADDRESS32"}, L"SysIPAddress32", 0x10010000, 0x200, true, KeywordSetup::None},
+    {{L"HOTKEY", L"MSCTLS_HOTKEY32"}, L"msctls_hotkey32", 0x10010000, 0x200, true, KeywordSetup::None},
     {{L"ANIMATE", L"ANIMATION", L"SYSANIMATE32"}, L"SysAnimate32", 0x10000002, 0, true,
-     Setup::None},
-    {{L"SYSLINK"}, nullptr, 0x10010000, 0, false, Setup::None},
-    {{L"PAGER", L"SYSPAGER"}, L"SysPager", 0x10010001, 0, false, Setup::None},
+     KeywordSetup::None},
+    {{L"SYSLINK"}, nullptr, 0x10010000, 0, false, KeywordSetup::None},
+    {{L"PAGER", L"SYSPAGER"}, L"SysPager", 0x10010001, 0, false, KeywordSetup::None},
     {{L"TAB", L"TABCONTROL", L"SYSTABCONTROL32"}, L"SysTabControl32", 0x16030800, 0, true,
-     Setup::Tab},
+     KeywordSetup::Tab},
     {{L"STATUSBAR", L"MSCTLS_STATUSBAR32"}, L"msctls_statusbar32", 0x16000103, 0, true,
-     Setup::None},
-    {{L"SIZEBAR", L"SIZEBOX", L"SIZEGRIP"}, L"Scrollbar", 0x10000014, 0, false, Setup::SizeGrip},
-    {{L"HSCROLLBAR"}, L"Scrollbar", 0x10010000, 0, false, Setup::ScrollBar},
-    {{L"VSCROLLBAR"}, L"Scrollbar", 0x10010001, 0, false, Setup::ScrollBar},
+     KeywordSetup::None},
+    {{L"SIZEBAR", L"SIZEBOX", L"SIZEGRIP"}, L"Scrollbar", 0x10000014, 0, false, KeywordSetup::SizeGrip},
+    {{L"HSCROLLBAR"}, L"Scrollbar", 0x10010000, 0, false, KeywordSetup::ScrollBar},
+    {{L"VSCROLLBAR"}, L"Scrollbar", 0x10010001, 0, false, KeywordSetup::ScrollBar},
     {{L"TRACKBAR", L"MSCTLS_TRACKBAR32"}, L"msctls_trackbar32", 0x10010101, 0, false,
-     Setup::Trackbar},
-    {{L"SLIDER"}, L"msctls_trackbar32", 0x10010101, 0, false, Setup::None},
-    {{L"UPDOWN", L"MSCTLS_UPDOWN32"}, L"msctls_updown32", 0x10000027, 0, false, Setup::UpDown},
-    {{L"RICHEDIT", L"RICHEDIT50W"}, L"RichEdit50W", 0x103191C4, 0x200, true, Setup::RichEdit},
+     KeywordSetup::Trackbar},
+    {{L"SLIDER"}, L"msctls_trackbar32", 0x10010101, 0, false, KeywordSetup::None},
+    {{L"UPDOWN", L"MSCTLS_UPDOWN32"}, L"msctls_updown32", 0x10000027, 0, false, KeywordSetup::UpDown},
+    {{L"RICHEDIT", L"RICHEDIT50W"}, L"RichEdit50W", 0x103191C4, 0x200, true, KeywordSetup::RichEdit},
 };
 
 const KeywordEntry* FindKeyword(const wchar_t* keyword) {
@@ -110,12 +110,12 @@ const KeywordEntry* FindKeyword(const wchar_t* keyword) {
   return nullptr;
 }
 
-DWORD SpecialStyle(Setup setup, DWORD style) {
-  if (setup == Setup::PushButtonStyles) {
+DWORD SpecialStyle(KeywordSetup setup, DWORD style) {
+  if (setup == KeywordSetup::PushButtonStyles) {
     if (style == 0x8000) return 0x10018F00;
     if (style == 1) return 0x10010F01;
     if (style == 11) return 0x1001000B;
-  } else if (setup == Setup::RadioStyles && style == 0x20000) {
+  } else if (setup == KeywordSetup::RadioStyles && style == 0x20000) {
     return 0x10030D09;
   }
   return style;
@@ -167,43 +167,43 @@ void SetUpControl(FormWindow& form, const KeywordEntry& entry, HWND control,
   const int width = device.right - device.left;
   const int height = device.bottom - device.top;
   switch (entry.setup) {
-    case Setup::BitmapLabel:
+    case KeywordSetup::BitmapLabel:
       LoadControlImage(form, control, caption, IMAGE_BITMAP, STM_SETIMAGE);
       break;
-    case Setup::IconLabel:
+    case KeywordSetup::IconLabel:
       LoadControlImage(form, control, caption, IMAGE_ICON, STM_SETIMAGE);
       break;
-    case Setup::BitmapButton:
+    case KeywordSetup::BitmapButton:
       LoadControlImage(form, control, caption, IMAGE_BITMAP, BM_SETIMAGE);
       break;
-    case Setup::IconButton:
+    case KeywordSetup::IconButton:
       LoadControlImage(form, control, caption, IMAGE_ICON, BM_SETIMAGE);
       break;
-    case Setup::Progress:
+    case KeywordSetup::Progress:
       ::SendMessageW(control, PBM_SETRANGE32, 0, 100);
       ::SendMessageW(control, PBM_SETPOS, 0, 0);
       break;
-    case Setup::Trackbar:
+    case KeywordSetup::Trackbar:
       ::SendMessageW(control, TBM_SETRANGEMIN, TRUE, 0);
       ::SendMessageW(control, TBM_SETRANGEMAX, TRUE, 100);
       ::SendMessageW(control, TBM_SETPAGESIZE, 0, 10);
       break;
-    case Setup::UpDown:
+    case KeywordSetup::UpDown:
       ::SendMessageW(control, UDM_SETBASE, 10, 0);
       // Minimum 0, maximum 100: the up arrow counts up.
       ::SendMessageW(control, UDM_SETRANGE32, 0, 100);
       ::SendMessageW(control, UDM_SETPOS32, 0, 0);
       Reposition(control, device.left, device.top, width, height);
       break;
-    case Setup::Reposition:
+    case KeywordSetup::Reposition:
       Reposition(control, device.left, device.top, width, height);
       break;
-    case Setup::ScrollBar: {
+    case KeywordSetup::ScrollBar: {
       SCROLLINFO info{sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE | SIF_POS, 0, 100, 0, 0, 0};
       ::SetScrollInfo(control, SB_CTL, &info, TRUE);
       break;
     }
-    case Setup::Toolbar: {
+    case KeywordSetup::Toolbar: {
       const auto size = static_cast<DWORD>(::SendMessageW(control, TB_GETBUTTONSIZE, 0, 0));
       const int w = RoundHalfEven(LOWORD(size) * static_cast<double>(form.scaleX));
       const int h = RoundHalfEven(HIWORD(size) * static_cast<double>(form.scaleY));
@@ -211,7 +211,7 @@ void SetUpControl(FormWindow& form, const KeywordEntry& entry, HWND control,
       ::SendMessageW(control, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
       break;
     }
-    case Setup::DateTime:
+    case KeywordSetup::DateTime:
       if (form.defaultFont) {
         ::SendMessageW(control, DTM_SETMCFONT, reinterpret_cast<WPARAM>(form.defaultFont.get()),
                        TRUE);
@@ -240,13 +240,13 @@ HWND CreateControl(FormWindow& form, const wchar_t* keyword, HWND parent, int id
     if (entry->className) CopyText(className, 260, entry->className);
     style = style == kDefaultStyle ? entry->style : SpecialStyle(entry->setup, style);
     if (exStyle == kDefaultStyle) exStyle = entry->exStyle;
-    if (entry->setup == Setup::Tab) exStyle |= WS_EX_CONTROLPARENT;
-    if (entry->setup == Setup::RichEdit) {
+    if (entry->setup == KeywordSetup::Tab) exStyle |= WS_EX_CONTROLPARENT;
+    if (entry->setup == KeywordSetup::RichEdit) {
       // The rich edit class exists once its library is loaded; it stays for the process.
       static const HMODULE richEdit = ::LoadLibraryW(L"Msftedit.dll");
       (void)richEdit;
     }
-    if (entry->setup == Setup::SizeGrip) {
+    if (entry->setup == KeywordSetup::SizeGrip) {
       // The grip sits in the bottom-right corner of the form, whatever rectangle was given.
       RECT client{};
       ::GetClientRect(form.window, &client);
