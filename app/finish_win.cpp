@@ -20,14 +20,9 @@ namespace {
 constexpr CLSID kClsidWshShell = {0x72C24DD5, 0xD70A, 0x438B, {0x8A, 0x42, 0x98, 0x42, 0x4B, 0x88, 0xAF, 0xB8}};
 constexpr IID kIidIWshShell = {0xF935DC21, 0x1CF0, 0x11D0, {0xAD, 0xB9, 0x00, 0xC0, 0x4F, 0xD5, 0x8A, 0x0B}};
 
-struct ComTraits {
-  using Value = IDispatch*;
-  static Value Invalid() { return nullptr; }
-  static void Release(Value v) { v->Release(); }
-};
-using DispatchPtr = Owned<ComTraits>;
+using DispatchPtr = ComPtr<IDispatch>;
 
-struct BstrTraits {
+struct BstrTraits : Win32Release {
   using Value = BSTR;
   static Value Invalid() { return nullptr; }
   static void Release(Value v) { SysFreeString(v); }
@@ -68,10 +63,9 @@ void CreateDesktopShortcut(const std::wstring& linkPath, const std::wstring& tar
   {
     DispatchPtr shortcut;
     {
-      IDispatch* raw = nullptr;
+      DispatchPtr shell;
       if (SUCCEEDED(CoCreateInstance(kClsidWshShell, nullptr, CLSCTX_INPROC_SERVER, kIidIWshShell,
-                                     reinterpret_cast<void**>(&raw)))) {
-        DispatchPtr shell(raw);
+                                     reinterpret_cast<void**>(shell.put())))) {
         Bstr path(SysAllocStringLen(linkPath.data(), static_cast<UINT>(linkPath.size())));
         VARIANT arg;
         VariantInit(&arg);

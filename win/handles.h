@@ -73,6 +73,14 @@ struct ModuleTraits : Win32Release {  // LoadLibraryW / LoadLibraryExW
   static void Release(Value v) { ::FreeLibrary(v); }
 };
 
+// A COM interface pointer: one reference, given back with Release.
+template <typename Interface>
+struct ComTraits : Win32Release {
+  using Value = Interface*;
+  static Value Invalid() { return nullptr; }
+  static void Release(Value v) { v->Release(); }
+};
+
 using FileHandle = Owned<FileHandleTraits>;
 using KernelHandle = Owned<KernelHandleTraits>;
 using FindHandle = Owned<FindHandleTraits>;
@@ -85,6 +93,8 @@ using IconHandle = Owned<IconTraits>;
 using CursorHandle = Owned<CursorTraits>;
 using WindowHandle = Owned<WindowTraits>;
 using ModuleHandle = Owned<ModuleTraits>;
+template <typename Interface>
+using ComPtr = Owned<ComTraits<Interface>>;
 
 // A window DC from GetDC/GetWindowDC, given back with ReleaseDC.
 class WindowDc {
