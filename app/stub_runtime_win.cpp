@@ -1,8 +1,9 @@
 // The installer stub's own small C++ runtime pieces. The stub is built without exceptions;
-// these definitions replace the library versions that would drag in the unwinder, the
-// exception objects and the threading library of the C++ runtime (hundreds of kilobytes).
-// Out of memory or a broken container invariant ends the process, as an exception escaping
-// would have.
+// these definitions replace the library's allocation operators and throwing helpers, which
+// would drag in the unwinder, the exception objects and the threading library (about 350 KB).
+// A failed allocation or a broken container invariant ends the process with exit code 3, as
+// abort() would; code that may meet a size the address space cannot hold tries the memory
+// first (base/try_alloc.h).
 #include <windows.h>
 
 #include <cstdlib>
