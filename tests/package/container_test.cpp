@@ -135,12 +135,15 @@ TEST(Package, RecordsRunningPastTheEnd) {
   const Record past = ReadRecord(package, cut.Next);
   EXPECT_TRUE(past.Block.empty());
   EXPECT_EQ(past.Next, cut.Next + 4);
-  // A length field only partly inside reads as 0.
-  const Record partial = ReadRecord("zvzip" + Hex("FFFF"), 5);
+  // A length field only partly inside reads as 0. Each source is named: a Record views the bytes
+  // it was read from, so they must outlive it.
+  const Bytes partialSource = "zvzip" + Hex("FFFF");
+  const Record partial = ReadRecord(partialSource, 5);
   EXPECT_TRUE(partial.Block.empty());
   EXPECT_EQ(partial.Next, 9u);
   // The largest length does not wrap the offset.
-  const Record huge = ReadRecord("zvzip" + Hex("FFFFFFFF") + "x", 5);
+  const Bytes hugeSource = "zvzip" + Hex("FFFFFFFF") + "x";
+  const Record huge = ReadRecord(hugeSource, 5);
   EXPECT_EQ(huge.Block, "x");
   EXPECT_EQ(huge.Next, std::uint64_t{9} + 0xFFFFFFFFu);
 }
