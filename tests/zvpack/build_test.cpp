@@ -195,12 +195,17 @@ TEST_F(BuildTest, DateDefaultsToTheDayOfSourceDateEpoch) {
 
 class RefusalTest : public BuildTest {
  protected:
-  // Runs "zvpack build" in-process with the usual options plus extra ones.
-  int Build(const std::vector<std::string>& extra, const std::string& program = "bin/app.exe") {
+  // "zvpack build" with the usual options plus extra ones.
+  std::vector<std::string> BuildArgs(const std::vector<std::string>& extra,
+                                     const std::string& program = "bin/app.exe") {
     std::vector<std::string> args{"build", src(""), "-o", output_, "--stub", stub_,
                                   "--name", "测试", "--program", program, "--quiet"};
     args.insert(args.end(), extra.begin(), extra.end());
-    return RunInProcess(args);
+    return args;
+  }
+  // Runs it in-process.
+  int Build(const std::vector<std::string>& extra, const std::string& program = "bin/app.exe") {
+    return RunInProcess(BuildArgs(extra, program));
   }
   // BuildInstaller's message for the usual options, or "" when it succeeds.
   std::string Refusal(const BuildOptions& options) {
@@ -298,6 +303,26 @@ TEST_F(RefusalTest, NamesThePackageCannotCarry) {
   }
   MakeFolders(src("folder."));
   EXPECT_NE(Refusal(Options(output_)).find("folder."), std::string::npos);
+  ExpectNoOutput();
+}
+
+// Windows opens these as devices too (COM¹ is COM1 to it), so the package's rule refuses them
+// and the packer says so as for CON.
+TEST_F(RefusalTest, EveryDeviceNameIsRefusedAsADevice) {
+  for (const std::string name : {"CONIN$", "COM0.txt", "LPT0", "COM¹.txt"}) {
+    SCOPED_TRACE(name);
+    const std::string path = src("数据/" + name);
+    if (name == "LPT0") {
+      MakeFolders(path);
+    } else {
+      WriteBytes(path, "x");
+    }
+    const RunResult build = RunBinary(BuildArgs({}));
+    EXPECT_EQ(build.exitCode, kExitInput);
+    EXPECT_NE(build.err.find(path + ": the name is reserved for a device on Windows"),
+              std::string::npos) << build.err;
+    std::filesystem::remove(path);
+  }
   ExpectNoOutput();
 }
 

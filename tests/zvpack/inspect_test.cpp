@@ -128,6 +128,8 @@ TEST_F(InspectTest, UnsafePathsAreRefusedBeforeAnythingIsWritten) {
       {FileEntry(kSampleTime, "/tmp/evil.txt")},
       {FileEntry(kSampleTime, "a.txt:stream")},
       {FileEntry(kSampleTime, "NUL.txt")},
+      {FileEntry(kSampleTime, "COM¹.txt")},  // a device to Windows, as COM1
+      {FileEntry(kSampleTime, "evil.")},     // Windows would create "evil"
       {FileEntry(kSampleTime, "bad\xFFname")},
       {FileEntry(kSampleTime, "nested\\a.txt")},  // no folder entry for "nested"
   };

@@ -10,7 +10,7 @@ namespace zv::pack {
 namespace {
 
 TEST(NameRules, AcceptsOrdinaryAndChineseNames) {
-  for (const char* name : {"a", "readme.txt", "说明.txt", "数据", "COM0", "console", "lpt", "a.b.c",
+  for (const char* name : {"a", "readme.txt", "说明.txt", "数据", "COM10", "console", "lpt", "a.b.c",
                            ".hidden", "name with spaces.doc", "😀.png", "con_x", "nul1"}) {
     EXPECT_EQ(NameProblem(name), "") << name;
   }
@@ -57,14 +57,6 @@ TEST(NameRules, TypedProgramPathsBecomePackagePaths) {
   EXPECT_EQ(NormalisePackagePath("bin\\sub/app.exe"), "bin\\sub\\app.exe");
   EXPECT_EQ(NormalisePackagePath("/app.exe"), "app.exe");
   EXPECT_EQ(NormalisePackagePath("../app.exe"), "..\\app.exe");  // refused later
-}
-
-TEST(NameRules, CountsUtf16UnitsAsTheInstallerDoes) {
-  EXPECT_EQ(Utf16Length("abc"), 3u);
-  EXPECT_EQ(Utf16Length("名称="), 3u);
-  EXPECT_EQ(Utf16Length("😀"), 2u);  // a surrogate pair
-  EXPECT_TRUE(IsValidUtf8("名称"));
-  EXPECT_FALSE(IsValidUtf8("\xE5\x90"));
 }
 
 TEST(FileTimes, ConvertPosixTimesToTicksAndBack) {

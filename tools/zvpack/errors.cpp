@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "tools/zvpack/names.h"
+#include "base/text.h"
 
 namespace zv::pack {
 

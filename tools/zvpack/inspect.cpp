@@ -160,9 +160,12 @@ OpenPackage OpenInstaller(const std::string& path) {
       Damaged(path, "the data after the marker is not a package (no \"zvzip\")");
     case PackageStatus::BadFileList:
       Damaged(path, "the package's file list is missing, does not decode or is malformed");
-    case PackageStatus::UnsafePath:
-      Damaged(path + ": " + Printable(contents.Entries[contents.BadEntry].PathUtf8),
-              "unsafe path in the file list (it could write outside the target folder)");
+    case PackageStatus::UnsafePath: {
+      // The package's rule found it; PackagePathProblem refuses all it does and says why.
+      const std::string& bad = contents.Entries[contents.BadEntry].PathUtf8;
+      Damaged(path + ": " + Printable(bad),
+              "unsafe path in the file list: " + PackagePathProblem(bad));
+    }
   }
   if (contents.Entries.empty()) {
     Damaged(path, "the package's file list is empty (the installer would stop at it)");
@@ -259,7 +262,7 @@ ExtractResult ExtractInstaller(const std::string& installer, const std::string& 
   const OpenPackage package = OpenInstaller(installer);
   CheckDestination(package, destination, options.force);
   std::string reason;
-  if (!CreateFolderTree(destination, &reason)) Refuse(destination, "cannot create: " + reason);
+  if (!CreateFolders(destination, &reason)) Refuse(destination, "cannot create: " + reason);
 
   ExtractResult result;
   if (options.progress) options.progress->Begin("unpacking", package.files, package.bytes);
@@ -267,7 +270,7 @@ ExtractResult ExtractInstaller(const std::string& installer, const std::string& 
   for (const PackageEntry& entry : package.entries) {
     const std::string target = Target(destination, entry);
     if (entry.folder) {
-      if (!CreateFolder(target, &reason)) Refuse(target, "cannot create the folder: " + reason);
+      if (!CreateFolders(target, &reason)) Refuse(target, "cannot create the folder: " + reason);
       ++result.folders;
       continue;
     }

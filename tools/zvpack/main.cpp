@@ -5,12 +5,12 @@
 #include "tools/zvpack/cli.h"
 
 #ifdef _WIN32
-#include "tools/zvpack/wide_win.h"
+#include "win/wide.h"
 
 // Wide arguments: the ANSI ones would lose every character outside the code page.
 int wmain(int argc, wchar_t** argv) {
   std::vector<std::string> args;
-  for (int i = 0; i < argc; ++i) args.push_back(zv::pack::WideToUtf8Text(argv[i]));
+  for (int i = 0; i < argc; ++i) args.push_back(zv::WideStringToUtf8(argv[i]));
   return zv::pack::RunZvpack(args);
 }
 #else

@@ -3,25 +3,17 @@
 // hold a line break.
 #pragma once
 
-#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace zv::pack {
 
-// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool IsValidUtf8(std::string_view text);
-// Number of UTF-16 code units of valid UTF-8 text (what the installer counts).
-std::size_t Utf16Length(std::string_view utf8);
-
-// Why one folder or file name cannot be stored, or empty when it can: line breaks, invalid
-// UTF-8, "\" or "/", the characters < > : " | ? *, control characters, a trailing dot or
-// space, or a reserved device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, also with an
-// extension).
+// Why one folder or file name cannot be stored, or empty when it can: a line break or invalid
+// UTF-8 (the packer's own checks), then whatever the package's rule (FindNameFault) refuses.
 std::string NameProblem(std::string_view name);
 
-// Why a relative package path ("a\b\c") cannot be stored, or empty: an empty piece, "." or
-// "..", or a piece with a NameProblem.
+// Why a relative package path ("a\b\c") cannot be stored, or empty: an empty piece, or a piece
+// with a NameProblem. It refuses everything the package's IsUnsafePath does, and more.
 std::string PackagePathProblem(std::string_view path);
 
 // ASCII letters folded to lower case: Windows sees names that differ only so as one name.

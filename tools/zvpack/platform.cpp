@@ -3,21 +3,17 @@
 
 namespace zv::pack {
 
-SystemFile& SystemFile::operator=(SystemFile&& other) noexcept {
-  if (this != &other) {
-    Close();
-    value_ = other.Release();
+bool InputFile::ReadAt(std::uint64_t offset, std::size_t count, Bytes* out, std::string* error) const {
+  out->resize(count);
+  std::size_t got = 0;
+  if (!reader_.ReadAt(offset, out->data(), count, &got)) {
+    if (error) *error = LastSystemError();  // FileReader leaves the failed call's reason
+    out->clear();
+    return false;
   }
-  return *this;
+  out->resize(got);
+  return true;
 }
-
-std::intptr_t SystemFile::Release() {
-  const std::intptr_t value = value_;
-  value_ = -1;
-  return value;
-}
-
-bool SystemFile::Close() { return !Valid() || CloseSystemFile(Release()); }
 
 bool ReadWholeFileAt(const std::string& path, Bytes* out, std::string* error) {
   InputFile file;

@@ -1,7 +1,8 @@
 // The packer's few contacts with the operating system: walking folders, reading and writing
 // files, last-write times, and the console. Paths are UTF-8 throughout; the Windows side
 // converts them to UTF-16 and calls the wide API, so Chinese names work there as well.
-// One implementation per system: platform_posix.cpp and platform_win.cpp.
+// One implementation per system: platform_posix.cpp and platform_win.cpp; what both share is
+// in platform.cpp.
 #pragma once
 
 #include <cstddef>
@@ -10,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/file.h"
 #include "package/format.h"
 
 namespace zv::pack {
@@ -47,40 +49,20 @@ bool ListFolder(const std::string& path, std::vector<DirItem>* items, std::strin
 // Reads a whole file. Fails (with a reason) when it cannot be opened or read. (platform.cpp)
 bool ReadWholeFileAt(const std::string& path, Bytes* out, std::string* error);
 
-// An open file of the system (a descriptor, or a HANDLE) held as an integer, -1 for none,
-// and closed with the owner.
-class SystemFile {
- public:
-  SystemFile() = default;
-  explicit SystemFile(std::intptr_t value) : value_(value) {}
-  SystemFile(SystemFile&& other) noexcept : value_(other.Release()) {}
-  SystemFile& operator=(SystemFile&& other) noexcept;
-  ~SystemFile() { Close(); }
-  SystemFile(const SystemFile&) = delete;
-  SystemFile& operator=(const SystemFile&) = delete;
+// Why the last system call failed (errno; GetLastError on Windows), in the system's words.
+std::string LastSystemError();
 
-  std::intptr_t Get() const { return value_; }
-  bool Valid() const { return value_ != -1; }
-  std::intptr_t Release();
-  bool Close();  // true when there was nothing to close or closing worked
-
- private:
-  std::intptr_t value_ = -1;
-};
-bool CloseSystemFile(std::intptr_t value);  // one per system
-
-// A file opened for reading at arbitrary offsets.
+// A file opened for reading at arbitrary offsets; others may go on writing it.
 class InputFile {
  public:
   bool Open(const std::string& path, std::string* error);
-  std::uint64_t Size() const { return size_; }
+  std::uint64_t Size() const { return reader_.Size(); }
   // Reads up to count bytes at offset into out (resized to what was read). False on a read
-  // error, with the reason in *error when given.
+  // error, with the reason in *error when given. (platform.cpp)
   bool ReadAt(std::uint64_t offset, std::size_t count, Bytes* out, std::string* error = nullptr) const;
 
  private:
-  SystemFile file_;
-  std::uint64_t size_ = 0;
+  FileReader reader_;
 };
 
 // A new file written front to back. Close() reports whether everything reached the disk; a
@@ -99,15 +81,14 @@ class OutputFile {
   bool Close(std::string* error);
 
  private:
-  SystemFile file_;
+  Owned<SystemFileTraits> file_;
   bool hasTime_ = false;
   std::uint64_t lastWrite_ = 0;
 };
 
-// One folder level. True when the folder exists afterwards (also when it existed before).
-bool CreateFolder(const std::string& path, std::string* error);
-// Every missing level of the path.
-bool CreateFolderTree(const std::string& path, std::string* error);
+// Every missing level of the path. True when the folder exists afterwards (also when it
+// existed before).
+bool CreateFolders(const std::string& path, std::string* error);
 bool RemoveFile(const std::string& path);
 // Moves a file over another (the target is replaced).
 bool MoveFileOver(const std::string& from, const std::string& to, std::string* error);

@@ -1,15 +1,14 @@
-// The packer's system layer on Linux (and other POSIX systems).
-#include <dirent.h>
+// The packer's system layer on Linux (and other POSIX systems). Paths are the system's bytes,
+// so std::filesystem takes them as they are.
 #include <fcntl.h>
-#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 
 #include "tools/zvpack/filetime.h"
 #include "tools/zvpack/platform.h"
@@ -17,27 +16,11 @@
 namespace zv::pack {
 namespace {
 
-std::string SystemMessage(int code) { return std::strerror(code); }
+namespace fs = std::filesystem;
 
-bool Fail(std::string* error, int code) {
-  if (error) *error = SystemMessage(code);
+bool Fail(std::string* error, const std::string& reason = LastSystemError()) {
+  if (error) *error = reason;
   return false;
-}
-
-Node NodeFromStat(const struct stat& st) {
-  Node node;
-  if (S_ISREG(st.st_mode)) {
-    node.kind = NodeKind::kFile;
-  } else if (S_ISDIR(st.st_mode)) {
-    node.kind = NodeKind::kFolder;
-  } else if (S_ISLNK(st.st_mode)) {
-    node.kind = NodeKind::kLink;
-  } else {
-    node.kind = NodeKind::kOther;
-  }
-  node.size = node.kind == NodeKind::kFile ? static_cast<std::uint64_t>(st.st_size) : 0;
-  node.lastWrite = FileTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
-  return node;
 }
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
@@ -55,7 +38,11 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
 
 void WriteStream(int fd, std::string_view text) { WriteAll(fd, text.data(), text.size()); }
 
+int Descriptor(const Owned<SystemFileTraits>& file) { return static_cast<int>(file.get()); }
+
 }  // namespace
+
+std::string LastSystemError() { return std::strerror(errno); }
 
 std::string JoinPath(std::string_view folder, std::string_view name) {
   std::string path(folder);
@@ -64,78 +51,58 @@ std::string JoinPath(std::string_view folder, std::string_view name) {
   return path;
 }
 
+// One lstat gives the kind (a link as a link), the size and the time to the nanosecond.
+// std::filesystem's clock would not do for the time: it counts nanoseconds from 2174 in 64
+// bits, so it ends before 1678, while a FILETIME reaches back to 1601.
 Node Inspect(const std::string& path) {
   struct stat st {};
   if (::lstat(path.c_str(), &st) != 0) return {};
-  return NodeFromStat(st);
+  Node node;
+  if (S_ISREG(st.st_mode)) {
+    node.kind = NodeKind::kFile;
+    node.size = static_cast<std::uint64_t>(st.st_size);
+  } else if (S_ISDIR(st.st_mode)) {
+    node.kind = NodeKind::kFolder;
+  } else if (S_ISLNK(st.st_mode)) {
+    node.kind = NodeKind::kLink;
+  } else {
+    node.kind = NodeKind::kOther;
+  }
+  node.lastWrite = FileTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+  return node;
 }
 
 bool ListFolder(const std::string& path, std::vector<DirItem>* items, std::string* error) {
-  DIR* dir = ::opendir(path.c_str());
-  if (!dir) return Fail(error, errno);
+  std::error_code code;
   items->clear();
-  errno = 0;
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name == "." || name == "..") continue;
+  for (fs::directory_iterator it(path, code), end; !code && it != end; it.increment(code)) {
     DirItem item;
-    item.name = name;
-    item.node = Inspect(JoinPath(path, name));
+    item.name = it->path().filename().native();
+    item.node = Inspect(it->path().native());
     items->push_back(std::move(item));
-    errno = 0;
   }
-  const int code = errno;
-  ::closedir(dir);
-  if (code != 0) return Fail(error, code);
-  return true;
+  return !code || Fail(error, code.message());
 }
-
-bool CloseSystemFile(std::intptr_t value) { return ::close(static_cast<int>(value)) == 0; }
 
 bool InputFile::Open(const std::string& path, std::string* error) {
-  SystemFile file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!file.Valid()) return Fail(error, errno);
-  struct stat st {};
-  if (::fstat(static_cast<int>(file.Get()), &st) != 0) return Fail(error, errno);
-  if (S_ISDIR(st.st_mode)) return Fail(error, EISDIR);
-  size_ = static_cast<std::uint64_t>(st.st_size);
-  file_ = std::move(file);
-  return true;
-}
-
-bool InputFile::ReadAt(std::uint64_t offset, std::size_t count, Bytes* out, std::string* error) const {
-  out->resize(count);
-  std::size_t done = 0;
-  while (done < count) {
-    const ssize_t got = ::pread(static_cast<int>(file_.Get()), out->data() + done, count - done,
-                                static_cast<off_t>(offset + done));
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      out->clear();
-      return Fail(error, errno);
-    }
-    if (got == 0) break;
-    done += static_cast<std::size_t>(got);
-  }
-  out->resize(done);
-  return true;
+  errno = 0;  // FileReader refuses what is not a regular file without a reason of its own
+  if (reader_.Open(Utf8ToWide(path), /*allowWriters=*/true)) return true;
+  return Fail(error, errno ? LastSystemError() : "not a regular file");
 }
 
 bool OutputFile::Create(const std::string& path, std::string* error) {
   // A link at the path is removed first, so the write never lands where the link points.
-  if (Inspect(path).kind == NodeKind::kLink && ::unlink(path.c_str()) != 0) {
-    return Fail(error, errno);
-  }
-  SystemFile file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
-  if (!file.Valid()) return Fail(error, errno);
+  if (Inspect(path).kind == NodeKind::kLink && ::unlink(path.c_str()) != 0) return Fail(error);
+  Owned<SystemFileTraits> file(
+      ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
+  if (!file) return Fail(error);
   file_ = std::move(file);
   hasTime_ = false;
   return true;
 }
 
 bool OutputFile::Write(ByteView bytes, std::string* error) {
-  if (!WriteAll(static_cast<int>(file_.Get()), bytes.data(), bytes.size())) return Fail(error, errno);
-  return true;
+  return WriteAll(Descriptor(file_), bytes.data(), bytes.size()) || Fail(error);
 }
 
 bool OutputFile::Close(std::string* error) {
@@ -143,68 +110,37 @@ bool OutputFile::Close(std::string* error) {
     std::int64_t seconds = 0;
     std::int64_t nanoseconds = 0;
     UnixFromFileTime(lastWrite_, &seconds, &nanoseconds);
-    const struct timespec times[2] = {{0, UTIME_OMIT},
-                                      {static_cast<time_t>(seconds), static_cast<long>(nanoseconds)}};
-    if (::futimens(static_cast<int>(file_.Get()), times) != 0) return Fail(error, errno);
+    const struct timespec times[2] = {
+        {0, UTIME_OMIT}, {static_cast<time_t>(seconds), static_cast<long>(nanoseconds)}};
+    if (::futimens(Descriptor(file_), times) != 0) return Fail(error);
   }
-  if (!file_.Close()) return Fail(error, errno);
-  return true;
+  return ::close(static_cast<int>(file_.release())) == 0 || Fail(error);
 }
 
-bool CreateFolder(const std::string& path, std::string* error) {
-  if (::mkdir(path.c_str(), 0755) == 0) return true;
-  const int code = errno;
-  if (code == EEXIST && Inspect(path).kind == NodeKind::kFolder) return true;
-  return Fail(error, code);
-}
-
-bool CreateFolderTree(const std::string& path, std::string* error) {
-  for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
-       slash = path.find('/', slash + 1)) {
-    const std::string level = path.substr(0, slash);
-    if (Inspect(level).kind != NodeKind::kFolder) CreateFolder(level, nullptr);
-  }
-  return CreateFolder(path, error);
+bool CreateFolders(const std::string& path, std::string* error) {
+  std::error_code code;
+  fs::create_directories(path, code);
+  return !code || Fail(error, code.message());
 }
 
 bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
 bool MoveFileOver(const std::string& from, const std::string& to, std::string* error) {
-  if (::rename(from.c_str(), to.c_str()) != 0) return Fail(error, errno);
-  return true;
+  return ::rename(from.c_str(), to.c_str()) == 0 || Fail(error);
 }
 
 std::string AbsolutePath(const std::string& path) {
-  std::string absolute = path;
-  if (path.empty() || path[0] != '/') {
-    char buffer[PATH_MAX];
-    if (!::getcwd(buffer, sizeof buffer)) return path;
-    absolute = JoinPath(buffer, path);
-  }
-  // Drop "." and resolve ".." textually.
-  std::vector<std::string> pieces;
-  std::size_t start = 0;
-  while (start <= absolute.size()) {
-    std::size_t end = absolute.find('/', start);
-    if (end == std::string::npos) end = absolute.size();
-    const std::string piece = absolute.substr(start, end - start);
-    if (piece == "..") {
-      if (!pieces.empty()) pieces.pop_back();
-    } else if (!piece.empty() && piece != ".") {
-      pieces.push_back(piece);
-    }
-    start = end + 1;
-  }
-  std::string result;
-  for (const std::string& piece : pieces) result += "/" + piece;
-  return result.empty() ? "/" : result;
+  std::error_code code;
+  const fs::path absolute = fs::absolute(path, code).lexically_normal();
+  if (code) return path;
+  std::string result = absolute.native();
+  if (result.size() > 1 && result.back() == '/') result.pop_back();  // "a/b/" names "a/b"
+  return result;
 }
 
 std::string SelfExecutable() {
-  char buffer[PATH_MAX];
-  const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (length <= 0) return {};
-  return std::string(buffer, static_cast<std::size_t>(length));
+  std::error_code code;
+  return fs::read_symlink("/proc/self/exe", code).native();
 }
 
 std::string TodayLocal() {

@@ -1,12 +1,16 @@
 // The packer's system layer on Windows: the wide (UTF-16) file API throughout, so names in any
-// script work whatever the ANSI code page is.
+// script work whatever the ANSI code page is, and "\\?\" paths, so trees deeper than MAX_PATH
+// can be packed and unpacked. std::filesystem does not serve here: libstdc++ reaches the files
+// through the C runtime, whose folder listing stops at MAX_PATH and which sees no reparse
+// points, and its absolute() takes "\\server\share" for a folder on the current drive.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "tools/zvpack/platform.h"
-#include "tools/zvpack/wide_win.h"
 #include "win/handles.h"
+#include "win/wide.h"
 
 namespace zv::pack {
 namespace {
@@ -26,17 +30,37 @@ std::string SystemMessage(DWORD code) {
     std::snprintf(number, sizeof number, "system error %lu", static_cast<unsigned long>(code));
     return number;
   }
-  return WideToUtf8Text(text);
+  return WideStringToUtf8(text);
 }
 
-bool Fail(std::string* error, DWORD code = ::GetLastError()) {
-  if (error) *error = SystemMessage(code);
+bool Fail(std::string* error, const std::string& reason = LastSystemError()) {
+  if (error) *error = reason;
   return false;
 }
 
-// SystemFile keeps a HANDLE as an integer; INVALID_HANDLE_VALUE is -1 there too.
-std::intptr_t AsValue(HANDLE handle) { return reinterpret_cast<std::intptr_t>(handle); }
-HANDLE AsHandle(const SystemFile& file) { return reinterpret_cast<HANDLE>(file.Get()); }
+// GetFullPathNameW's absolute form of a path; empty when it fails.
+std::wstring FullPath(const std::wstring& path) {
+  const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return {};
+  std::wstring full(needed, L'\0');
+  const DWORD length = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+  if (length == 0 || length >= needed) return {};
+  full.resize(length);
+  return full;
+}
+
+// A path for the wide file API: long paths get the "\\?\" prefix (which needs an absolute
+// path without "." and ".." pieces).
+std::wstring WidePath(const std::string& utf8) {
+  std::wstring wide = Utf8ToWideString(utf8);
+  if (wide.size() < MAX_PATH - 12 || wide.starts_with(L"\\\\?\\")) return wide;
+  const std::wstring full = FullPath(wide);
+  if (full.empty()) return wide;
+  if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
+HANDLE Handle(const Owned<SystemFileTraits>& file) { return reinterpret_cast<HANDLE>(file.get()); }
 
 std::uint64_t Ticks(const FILETIME& time) {
   return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
@@ -64,7 +88,7 @@ void WriteStream(DWORD which, std::string_view text) {
   DWORD mode = 0;
   DWORD done = 0;
   if (::GetConsoleMode(handle, &mode)) {
-    const std::wstring wide = Utf8ToWideText(text);
+    const std::wstring wide = Utf8ToWideString(text);
     ::WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &done, nullptr);
   } else {
     ::WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &done, nullptr);
@@ -72,6 +96,8 @@ void WriteStream(DWORD which, std::string_view text) {
 }
 
 }  // namespace
+
+std::string LastSystemError() { return SystemMessage(::GetLastError()); }
 
 std::string JoinPath(std::string_view folder, std::string_view name) {
   std::string path(folder);
@@ -96,65 +122,32 @@ bool ListFolder(const std::string& path, std::vector<DirItem>* items, std::strin
   if (!search) return Fail(error);
   items->clear();
   do {
-    const std::wstring name = data.cFileName;
+    const std::wstring_view name = data.cFileName;
     if (name == L"." || name == L"..") continue;
     DirItem item;
-    item.convertible = WideToUtf8Strict(name, &item.name);
+    item.name = WideStringToUtf8(name);
+    item.convertible = !HasLoneSurrogate(FromWide(name));
     item.node = NodeFromAttributes(data.dwFileAttributes,
                                    (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow,
                                    data.ftLastWriteTime);
     items->push_back(std::move(item));
   } while (::FindNextFileW(search.get(), &data));
-  const DWORD code = ::GetLastError();
-  if (code != ERROR_NO_MORE_FILES) return Fail(error, code);
-  return true;
-}
-
-bool CloseSystemFile(std::intptr_t value) {
-  return ::CloseHandle(reinterpret_cast<HANDLE>(value)) != 0;
+  return ::GetLastError() == ERROR_NO_MORE_FILES || Fail(error);
 }
 
 bool InputFile::Open(const std::string& path, std::string* error) {
-  SystemFile file(AsValue(::CreateFileW(WidePath(path).c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)));
-  if (!file.Valid()) return Fail(error);
-  LARGE_INTEGER size{};
-  if (!::GetFileSizeEx(AsHandle(file), &size)) return Fail(error);
-  size_ = static_cast<std::uint64_t>(size.QuadPart);
-  file_ = std::move(file);
-  return true;
-}
-
-bool InputFile::ReadAt(std::uint64_t offset, std::size_t count, Bytes* out, std::string* error) const {
-  out->resize(count);
-  std::size_t done = 0;
-  while (done < count) {
-    OVERLAPPED at{};
-    at.Offset = static_cast<DWORD>(offset + done);
-    at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
-    DWORD got = 0;
-    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(count - done, 1u << 30));
-    if (!::ReadFile(AsHandle(file_), out->data() + done, want, &got, &at)) {
-      const DWORD code = ::GetLastError();
-      if (code == ERROR_HANDLE_EOF) break;
-      out->clear();
-      return Fail(error, code);
-    }
-    if (got == 0) break;
-    done += got;
-  }
-  out->resize(done);
-  return true;
+  ::SetLastError(ERROR_SUCCESS);  // FileReader refuses what is not a file without a reason
+  if (reader_.Open(FromWide(WidePath(path)), /*allowWriters=*/true)) return true;
+  return Fail(error, ::GetLastError() ? LastSystemError() : "not a regular file");
 }
 
 bool OutputFile::Create(const std::string& path, std::string* error) {
   const std::wstring wide = WidePath(path);
   // A link at the path is removed first, so the write never lands where the link points.
   if (Inspect(path).kind == NodeKind::kLink && !::DeleteFileW(wide.c_str())) return Fail(error);
-  SystemFile file(AsValue(::CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr)));
-  if (!file.Valid()) return Fail(error);
+  Owned<SystemFileTraits> file(reinterpret_cast<std::intptr_t>(::CreateFileW(
+      wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)));
+  if (!file) return Fail(error);
   file_ = std::move(file);
   hasTime_ = false;
   return true;
@@ -164,7 +157,7 @@ bool OutputFile::Write(ByteView bytes, std::string* error) {
   while (!bytes.empty()) {
     const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
     DWORD written = 0;
-    if (!::WriteFile(AsHandle(file_), bytes.data(), want, &written, nullptr)) return Fail(error);
+    if (!::WriteFile(Handle(file_), bytes.data(), want, &written, nullptr)) return Fail(error);
     bytes.remove_prefix(written);
   }
   return true;
@@ -173,42 +166,37 @@ bool OutputFile::Write(ByteView bytes, std::string* error) {
 bool OutputFile::Close(std::string* error) {
   if (hasTime_) {
     const FILETIME time{static_cast<DWORD>(lastWrite_), static_cast<DWORD>(lastWrite_ >> 32)};
-    if (!::SetFileTime(AsHandle(file_), nullptr, nullptr, &time)) return Fail(error);
+    if (!::SetFileTime(Handle(file_), nullptr, nullptr, &time)) return Fail(error);
   }
-  if (!file_.Close()) return Fail(error);
-  return true;
+  return ::CloseHandle(reinterpret_cast<HANDLE>(file_.release())) || Fail(error);
 }
 
-bool CreateFolder(const std::string& path, std::string* error) {
-  if (::CreateDirectoryW(WidePath(path).c_str(), nullptr)) return true;
-  const DWORD code = ::GetLastError();
-  if (code == ERROR_ALREADY_EXISTS && Inspect(path).kind == NodeKind::kFolder) return true;
-  return Fail(error, code);
-}
-
-bool CreateFolderTree(const std::string& path, std::string* error) {
+bool CreateFolders(const std::string& path, std::string* error) {
   for (std::size_t at = path.find_first_of("\\/", 1); at != std::string::npos;
        at = path.find_first_of("\\/", at + 1)) {
     const std::string level = path.substr(0, at);
     if (level.empty() || level.back() == ':') continue;  // "C:" names a drive, not a folder
-    if (Inspect(level).kind != NodeKind::kFolder) CreateFolder(level, nullptr);
+    if (Inspect(level).kind != NodeKind::kFolder) {
+      ::CreateDirectoryW(WidePath(level).c_str(), nullptr);
+    }
   }
-  return CreateFolder(path, error);
+  if (::CreateDirectoryW(WidePath(path).c_str(), nullptr)) return true;
+  const DWORD code = ::GetLastError();
+  return (code == ERROR_ALREADY_EXISTS && Inspect(path).kind == NodeKind::kFolder) ||
+         Fail(error, SystemMessage(code));
 }
 
 bool RemoveFile(const std::string& path) { return ::DeleteFileW(WidePath(path).c_str()) != 0; }
 
 bool MoveFileOver(const std::string& from, const std::string& to, std::string* error) {
-  if (!::MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
-    return Fail(error);
-  }
-  return true;
+  return ::MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) ||
+         Fail(error);
 }
 
 std::string AbsolutePath(const std::string& path) {
-  const std::wstring full = FullPathW(Utf8ToWideText(path));
-  return full.empty() ? path : WideToUtf8Text(full);
+  const std::wstring full = FullPath(Utf8ToWideString(path));
+  return full.empty() ? path : WideStringToUtf8(full);
 }
 
 std::string SelfExecutable() {
@@ -219,7 +207,7 @@ std::string SelfExecutable() {
     if (length == 0) return {};
     if (length < buffer.size()) {
       buffer.resize(length);
-      return WideToUtf8Text(buffer);
+      return WideStringToUtf8(buffer);
     }
     buffer.resize(buffer.size() * 2);
   }
@@ -234,13 +222,13 @@ std::string TodayLocal() {
 }
 
 bool GetEnvironment(const char* name, std::string* value) {
-  const std::wstring wideName = Utf8ToWideText(name);
+  const std::wstring wideName = Utf8ToWideString(name);
   const DWORD needed = ::GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
   if (needed == 0) return false;
   std::wstring text(needed, L'\0');
   const DWORD length = ::GetEnvironmentVariableW(wideName.c_str(), text.data(), needed);
   text.resize(length);
-  *value = WideToUtf8Text(text);
+  *value = WideStringToUtf8(text);
   return true;
 }
 

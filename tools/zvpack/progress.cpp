@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "tools/zvpack/names.h"
+#include "base/text.h"
 #include "tools/zvpack/platform.h"
 
 namespace zv::pack {
