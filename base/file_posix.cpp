@@ -23,7 +23,11 @@ bool FileReader::Open(const Text& path, bool /*allowWriters: POSIX has no sharin
   Owned<SystemFileTraits> file(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
   if (!file) return false;
   struct stat info {};
-  if (::fstat(static_cast<int>(file.get()), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  if (::fstat(static_cast<int>(file.get()), &info) != 0) return false;
+  if (!S_ISREG(info.st_mode)) {
+    errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;  // the caller can still say why
+    return false;
+  }
   size_ = static_cast<std::uint64_t>(info.st_size);
   file_ = std::move(file);
   return true;

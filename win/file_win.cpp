@@ -22,7 +22,11 @@ bool FileReader::Open(const Text& path, bool allowWriters) {
   if (!file) return false;
   const HANDLE handle = reinterpret_cast<HANDLE>(file.get());
   LARGE_INTEGER size;
-  if (::GetFileType(handle) != FILE_TYPE_DISK || !::GetFileSizeEx(handle, &size)) return false;
+  if (::GetFileType(handle) != FILE_TYPE_DISK) {
+    ::SetLastError(ERROR_INVALID_FUNCTION);  // a pipe or a device: the caller can still say why
+    return false;
+  }
+  if (!::GetFileSizeEx(handle, &size)) return false;
   size_ = static_cast<std::uint64_t>(size.QuadPart);
   file_ = std::move(file);
   return true;

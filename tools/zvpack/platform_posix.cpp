@@ -85,9 +85,8 @@ bool ListFolder(const std::string& path, std::vector<DirItem>* items, std::strin
 }
 
 bool InputFile::Open(const std::string& path, std::string* error) {
-  errno = 0;  // FileReader refuses what is not a regular file without a reason of its own
   if (reader_.Open(Utf8ToWide(path), /*allowWriters=*/true)) return true;
-  return Fail(error, errno ? LastSystemError() : "not a regular file");
+  return Fail(error, LastSystemError());
 }
 
 bool OutputFile::Create(const std::string& path, std::string* error) {

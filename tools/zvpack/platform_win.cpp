@@ -136,9 +136,8 @@ bool ListFolder(const std::string& path, std::vector<DirItem>* items, std::strin
 }
 
 bool InputFile::Open(const std::string& path, std::string* error) {
-  ::SetLastError(ERROR_SUCCESS);  // FileReader refuses what is not a file without a reason
   if (reader_.Open(FromWide(WidePath(path)), /*allowWriters=*/true)) return true;
-  return Fail(error, ::GetLastError() ? LastSystemError() : "not a regular file");
+  return Fail(error, LastSystemError());
 }
 
 bool OutputFile::Create(const std::string& path, std::string* error) {
