@@ -73,13 +73,24 @@ bool SavePng(HBITMAP bitmap, const std::wstring& path) {
   return saved;
 }
 
+std::wstring& ScreenshotFolder() {
+  static std::wstring folder = Widen(ZV_SCREENS_DIR);
+  return folder;
+}
+
 std::wstring ScreensFolder() {
-  std::wstring folder = Widen(ZV_SCREENS_DIR);
-  CreateDirectoryW(folder.c_str(), nullptr);
+  // The shell's call makes missing parents too, but only of a full path without a trailing "\".
+  wchar_t full[MAX_PATH] = {};
+  GetFullPathNameW(ScreenshotFolder().c_str(), MAX_PATH, full, nullptr);
+  std::wstring folder = full;
+  while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
+  SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
   return folder + L"\\";
 }
 
 }  // namespace
+
+void SetScreenshotFolder(const std::wstring& folder) { ScreenshotFolder() = folder; }
 
 bool WaitUntil(const std::function<bool()>& pred, int timeoutMs) {
   const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(timeoutMs);

@@ -101,13 +101,18 @@ class Installer {
   std::optional<DWORD> WaitForExit(int timeoutMs = 30000);
   DWORD ProcessId() const { return process_.dwProcessId; }
 
-  // Saves a PNG of the window (with its frame) under the screenshot folder.
+  // Saves name.png of the window (with its frame; the main window by default) in the
+  // screenshot folder.
   bool Screenshot(const std::wstring& name, HWND window = nullptr);
 
  private:
   PROCESS_INFORMATION process_{};
   HWND form_ = nullptr;
 };
+
+// Where Screenshot saves: build/screens/ unless a program chooses another folder (made when
+// a screenshot is saved).
+void SetScreenshotFolder(const std::wstring& folder);
 
 // Polls pred every 50 ms until it holds or the time is up.
 bool WaitUntil(const std::function<bool()>& pred, int timeoutMs);
