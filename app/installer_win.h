@@ -58,13 +58,12 @@ extern std::wstring gPageTitle;
 extern std::wstring gPageSubtitle;
 void ApplyWizardState();
 
-// Package information, the default parent folder (ends in "\"), the package bytes kept for the
+// Package information, the default parent folder (ends in "\"), the package kept open for the
 // worker, and the three page pictures.
 extern PackageInfo gPackageInfo;
 extern std::wstring gWelcomeName;  // DisplayName as the welcome page shows it
 extern std::wstring gDefaultFolder;
-extern Bytes gInstallerBytes;      // the whole executable; the package is a view into it
-extern ByteView gPackageBytes;     // everything after the marker
+extern FilePackageSource gPackage;  // the installer's own file, read by offset
 extern std::string_view gPagePictures[3];  // empty: nothing painted
 void SetDefaultFolder();
 void LoadPackageInfo(HWND form);

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include "app/fileops.h"
-#include "base/file.h"
 #include "app/installer_win.h"
 #include "app/page_pictures.h"
 #include "app/texts.h"
@@ -15,8 +14,7 @@ namespace zv {
 PackageInfo gPackageInfo;
 std::wstring gWelcomeName;
 std::wstring gDefaultFolder;
-Bytes gInstallerBytes;
-ByteView gPackageBytes;
+FilePackageSource gPackage;
 std::string_view gPagePictures[3];
 
 namespace {
@@ -62,25 +60,25 @@ void LoadPackageInfo(HWND form) {
   for (;;) {
     ShowWelcomePage(form);
     const std::wstring path = Join({gAppInfo.folder, gAppInfo.exeName});
-    gInstallerBytes = ReadWholeFile(FromWide(path));
-    const std::optional<ByteView> package = FindPackage(gInstallerBytes);
-    if (!package) {
+    // Only the stub's image, the marker and the information block are read here: start-up
+    // takes the same time for a package of any size.
+    if (gPackage.Open(FromWide(path)) != FilePackageSource::Status::Ok) {
       const int answer = MessageBoxCaption(form, Join({path, text::kMissingPackageTail}), text::kAppTitle,
                                            MB_RETRYCANCEL | MB_ICONERROR);
       if (answer == IDRETRY) continue;
       PostClose(form);
       return;
     }
-    gPackageBytes = *package;
     break;
   }
-  if (!HasMagic(gPackageBytes)) {
+  Bytes buffer;
+  if (!HasMagic(gPackage.Read(0, kMagic.size(), buffer))) {
     MessageBoxAppTitle(form, text::kNotOurPackage, MB_ICONERROR);
     PostClose(form);
     return;
   }
-  const Record info = ReadRecord(gPackageBytes, kFirstRecordOffset);
-  gPackageInfo = ParseInfo(DecodeBlock(info.Block));
+  RecordWalker records(gPackage, kFirstRecordOffset);
+  gPackageInfo = ParseInfo(DecodeBlock(records.Next(buffer)));
   gWelcomeName = ToWide(gPackageInfo.DisplayName);
   ShowWelcomePage(form);
 }

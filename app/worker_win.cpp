@@ -66,11 +66,11 @@ Outcome WriteContent(HWND form, const std::wstring& path, ByteView data, const F
 }
 
 int Extract(HWND form) {
-  const ByteView package = gPackageBytes;
-  if (!HasMagic(package)) return Fail(form, text::kDataError);
-  const Record info = ReadRecord(package, kFirstRecordOffset);
-  const Record listRecord = ReadRecord(package, info.Next);
-  const Bytes list = DecodeBlock(listRecord.Block);
+  Bytes block;  // one record's block at a time, read from the installer file
+  if (!HasMagic(gPackage.Read(0, kMagic.size(), block))) return Fail(form, text::kDataError);
+  // The information block was read at start-up: the walk begins behind it.
+  RecordWalker records(gPackage, LocateRecord(gPackage, kFirstRecordOffset).Next);
+  const Bytes list = DecodeBlock(records.Next(block));
   if (list.empty()) return Fail(form, text::kNoFileList);
   // A malformed list, or a path that would leave the target folder, stops everything before a
   // single file is written.
@@ -85,7 +85,6 @@ int Extract(HWND form) {
   const int count = static_cast<int>(entries->size());
   SetProgressMin(gForm1.progressBar1, 0);
   SetProgressMax(gForm1.progressBar1, count - 1);
-  std::uint64_t offset = listRecord.Next;
   Bytes data;
   for (int i = 0; i < count; ++i) {
     SetProgressPos(gForm1.progressBar1, i);
@@ -100,10 +99,9 @@ int Extract(HWND form) {
     FILETIME time;
     time.dwLowDateTime = static_cast<DWORD>(entry.FileTime);
     time.dwHighDateTime = static_cast<DWORD>(entry.FileTime >> 32);
-    const Record content = ReadRecord(package, offset);
-    offset = content.Next;
+    const ByteView content = records.Next(block);
     bool skip = false;
-    if (DecodeContent(form, content.Block, path, data, skip) == Outcome::kAbort) return kWorkerFailed;
+    if (DecodeContent(form, content, path, data, skip) == Outcome::kAbort) return kWorkerFailed;
     if (!skip && WriteContent(form, path, data, time) == Outcome::kAbort) return kWorkerFailed;
     if (gCancelRequested) return kWorkerFailed;
   }

@@ -201,42 +201,8 @@ TEST(PackageWriter, RefusesCallsOutOfOrderAndFailedWrites) {
 
 // ---- Files ---------------------------------------------------------------------------------
 
-Text Native(const std::filesystem::path& path) {
-#ifdef _WIN32
-  return Text(reinterpret_cast<const char16_t*>(path.c_str()));
-#else
-  return Utf8ToWide(path.string());
-#endif
-}
-
-class ReadWholeFileTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    folder_ = std::filesystem::temp_directory_path() /
-              ("zv_package_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-               "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(folder_);
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
-
-  std::filesystem::path Write(const std::filesystem::path& name, ByteView bytes) {
-    const std::filesystem::path path = folder_ / name;
-    std::FILE* file = nullptr;
-#ifdef _WIN32
-    file = _wfopen(path.c_str(), L"wb");
-#else
-    file = std::fopen(path.c_str(), "wb");
-#endif
-    EXPECT_TRUE(file);
-    if (file) {
-      std::fwrite(bytes.data(), 1, bytes.size(), file);
-      std::fclose(file);
-    }
-    return path;
-  }
-
-  std::filesystem::path folder_;
-};
+using ReadWholeFileTest = test::TempFolderTest;
+using test::Native;
 
 TEST_F(ReadWholeFileTest, ReadsFilesAndNothingElse) {
   const Bytes content = RandomBytes(200000, 4) + Bytes(3, '\0');
@@ -268,6 +234,50 @@ TEST_F(ReadWholeFileTest, FileOpenForWritingElsewhereIsNotRead) {
   EXPECT_EQ(ReadWholeFile(Native(path)), "locked");
 }
 #endif
+
+// ---- The package read from the installer file by offset ------------------------------------
+
+using FileSourceTest = test::TempFolderTest;
+
+TEST_F(FileSourceTest, MarkerIsFoundWhereverItFallsAcrossTheReadPieces) {
+  const Bytes marker = AssembleMarker();
+  constexpr std::size_t kPiece = std::size_t{64} << 10;  // the scan's read size
+  // Every position from wholly in the first piece, across the edge, to wholly in the second.
+  for (std::size_t at = kPiece - kMarkerSize - 1; at <= kPiece + 1; ++at) {
+    const Bytes installer = Bytes(at, 'x') + marker + "zvziptail" + marker + "second";
+    FilePackageSource source;
+    ASSERT_EQ(source.Open(Native(Write("setup.exe", installer))), FilePackageSource::Status::Ok)
+        << at;
+    Bytes buffer;
+    EXPECT_EQ(source.Read(0, 9, buffer), "zvziptail") << at;  // behind the first marker
+    EXPECT_EQ(source.Size(), installer.size() - at - kMarkerSize) << at;
+  }
+}
+
+TEST_F(FileSourceTest, MissingFilesAndMarkersAreToldApart) {
+  FilePackageSource source;
+  EXPECT_EQ(source.Open(Native(folder_ / "missing.exe")), FilePackageSource::Status::NoFile);
+  const Bytes half = AssembleMarker().substr(0, kMarkerSize - 1);
+  EXPECT_EQ(source.Open(Native(Write("plain.exe", Bytes(200000, 'x') + half))),
+            FilePackageSource::Status::NoMarker);
+  Bytes buffer;
+  EXPECT_TRUE(source.Read(0, 5, buffer).empty());
+}
+
+TEST_F(FileSourceTest, RecordsReadFromTheFileMatchTheWrittenPackage) {
+  const std::vector<SourceFile> files = {File("a.exe", RandomBytes(300000, 7)), File("b", "")};
+  const Bytes installer = WriteInstaller(Bytes(1000, 'S'), {}, files);
+  FilePackageSource source;
+  ASSERT_EQ(source.Open(Native(Write("setup.exe", installer))), FilePackageSource::Status::Ok);
+  const PackageContents contents = ReadContents(source);
+  ASSERT_EQ(contents.Status, PackageStatus::Ok);
+  EXPECT_EQ(contents.Info.DisplayName, u"样例");
+  Bytes buffer;
+  RecordWalker records(source, contents.ContentOffset);
+  EXPECT_TRUE(DecodeBlock(records.Next(buffer)) == files[0].Content);
+  EXPECT_TRUE(records.Next(buffer).empty());
+  EXPECT_EQ(records.Offset(), source.Size() - 2);  // the closing CR LF
+}
 
 // ---- The marker never sits in a binary in one piece -----------------------------------------
 

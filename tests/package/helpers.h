@@ -1,7 +1,11 @@
 // Small helpers shared by the package tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <cstdio>
+#include <filesystem>
 #include <random>
 #include <string>
 
@@ -54,5 +58,45 @@ inline FileListEntry FolderEntry(std::string_view path) {
 inline FileListEntry FileEntry(std::uint64_t time, std::string_view path) {
   return {false, time, Bytes(path), Utf16(path)};
 }
+
+// ---- Files ---------------------------------------------------------------------------------
+
+inline Text Native(const std::filesystem::path& path) {
+#ifdef _WIN32
+  return Text(reinterpret_cast<const char16_t*>(path.c_str()));
+#else
+  return Utf8ToWide(path.string());
+#endif
+}
+
+// A fresh folder for each test, removed afterwards.
+class TempFolderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = std::filesystem::temp_directory_path() /
+              ("zv_package_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+               "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(folder_);
+  }
+  void TearDown() override { std::filesystem::remove_all(folder_); }
+
+  std::filesystem::path Write(const std::filesystem::path& name, ByteView bytes) {
+    const std::filesystem::path path = folder_ / name;
+    std::FILE* file = nullptr;
+#ifdef _WIN32
+    file = _wfopen(path.c_str(), L"wb");
+#else
+    file = std::fopen(path.c_str(), "wb");
+#endif
+    EXPECT_TRUE(file);
+    if (file) {
+      std::fwrite(bytes.data(), 1, bytes.size(), file);
+      std::fclose(file);
+    }
+    return path;
+  }
+
+  std::filesystem::path folder_;
+};
 
 }  // namespace zv::test
