@@ -66,29 +66,36 @@ Outcome WriteContent(HWND form, const std::wstring& path, ByteView data, const F
 }
 
 int Extract(HWND form) {
-  Bytes block;  // one record's block at a time, read from the installer file
-  if (!HasMagic(gPackage.Read(0, kMagic.size(), block))) return Fail(form, text::kDataError);
-  // The information block was read at start-up: the walk begins behind it.
-  RecordWalker records(gPackage, LocateRecord(gPackage, kFirstRecordOffset).Next);
-  const Bytes list = DecodeBlock(records.Next(block));
-  if (list.empty()) return Fail(form, text::kNoFileList);
-  // A malformed list, or a path that would leave the target folder, stops everything before a
-  // single file is written.
-  const std::optional<std::vector<FileListEntry>> entries = SplitFileList(list);
-  if (!entries || FindUnsafeEntry(*entries)) return Fail(form, text::kDataError);
+  // Everything is checked before a single file is written: a package that could not be
+  // installed as listed (malformed list, a path leaving the target folder or clashing with
+  // another) stops here.
+  const PackageContents contents = ReadContents(gPackage);
+  switch (contents.Status) {
+    case PackageStatus::Ok:
+      break;
+    case PackageStatus::NoFileList:
+      return Fail(form, text::kNoFileList);
+    case PackageStatus::OutOfMemory:
+      return Fail(form, text::kOutOfMemory);
+    default:
+      return Fail(form, text::kDataError);
+  }
+  const std::vector<FileListEntry>& entries = contents.Entries;
 
   std::wstring folder = GetText(gForm1.text1);
   if (!folder.empty()) folder.pop_back();  // the "\" the install action appended
   if (!MayWriteInto(form, folder)) return kWorkerFailed;
   folder += L'\\';
 
-  const int count = static_cast<int>(entries->size());
+  const int count = static_cast<int>(entries.size());
   SetProgressMin(gForm1.progressBar1, 0);
   SetProgressMax(gForm1.progressBar1, count - 1);
+  RecordWalker records(gPackage, contents.ContentOffset);
+  Bytes block;  // one record's block at a time, read from the installer file
   Bytes data;
   for (int i = 0; i < count; ++i) {
     SetProgressPos(gForm1.progressBar1, i);
-    const FileListEntry& entry = (*entries)[i];
+    const FileListEntry& entry = entries[i];
     const std::wstring name = ToWide(entry.Path);
     const std::wstring path = Join({folder, name});
     if (entry.IsFolder) {

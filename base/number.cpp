@@ -94,7 +94,13 @@ std::int32_t ToInt32(const Decimal& d) {
 int RoundHalfEven(double value) { return static_cast<int>(std::lrint(value)); }
 
 double LeadingNumber(std::u16string_view text) { return ToDouble(ParseDecimal(text)); }
-double LeadingNumber(std::wstring_view text) { return ToDouble(ParseDecimal(text)); }
+double LeadingNumber(std::wstring_view text) {
+  if constexpr (sizeof(wchar_t) == sizeof(char16_t)) {  // Windows: one parser in the installer
+    return LeadingNumber(std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()));
+  } else {
+    return ToDouble(ParseDecimal(text));
+  }
+}
 std::int32_t LeadingInt32(std::u16string_view text) { return ToInt32(ParseDecimal(text)); }
 
 std::wstring DecimalText(int value) {

@@ -11,9 +11,10 @@ target_compile_definitions(lzmasdk PUBLIC _7ZIP_ST)
 target_include_directories(lzmasdk SYSTEM PUBLIC ${ZV_LZMA_DIR})
 target_compile_options(lzmasdk PRIVATE -w)
 if(WIN32)
-  # The decoder goes into the installer stub: small beats fast there. The encoder keeps -O2.
+  # The decoder goes into the installer stub: small beats fast there (_LZMA_SIZE_OPT: loops
+  # instead of unrolled bit decoding). The encoder keeps -O2.
   set_source_files_properties(${ZV_LZMA_DIR}/LzmaDec.c PROPERTIES
-    COMPILE_OPTIONS "-Os;-ffunction-sections;-fdata-sections;-fno-asynchronous-unwind-tables;-flto;-ffat-lto-objects")
+    COMPILE_OPTIONS "-Os;-D_LZMA_SIZE_OPT;-ffunction-sections;-fdata-sections;-fno-asynchronous-unwind-tables;-flto;-ffat-lto-objects")
 endif()
 
 # GoogleTest from /usr/src/googletest, built with this tree's compiler.

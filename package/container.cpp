@@ -81,9 +81,12 @@ PackageContents ReadContents(const PackageSource& package) {
 
   const BlockStatus listStatus = DecodeBlockChecked(walker.Next(buffer), decoded);
   contents.ContentOffset = walker.Offset();
-  auto entries = listStatus == BlockStatus::Ok || listStatus == BlockStatus::Empty
-                     ? SplitFileList(decoded)
-                     : std::nullopt;
+  if (listStatus != BlockStatus::Ok) {
+    contents.Status = listStatus == BlockStatus::OutOfMemory ? PackageStatus::OutOfMemory
+                                                             : PackageStatus::NoFileList;
+    return contents;
+  }
+  auto entries = SplitFileList(decoded);
   if (!entries) {
     contents.Status = PackageStatus::BadFileList;
     return contents;
@@ -92,6 +95,9 @@ PackageContents ReadContents(const PackageSource& package) {
   if (const auto bad = FindUnsafeEntry(contents.Entries)) {
     contents.Status = PackageStatus::UnsafePath;
     contents.BadEntry = *bad;
+  } else if (const auto clash = FindClashingEntry(contents.Entries)) {
+    contents.Status = PackageStatus::Clash;
+    contents.BadEntry = *clash;
   }
   return contents;
 }

@@ -1,4 +1,4 @@
-// The file list.
+// The file list, and the checks that make sure every entry can be created as listed.
 #include "package/package.h"
 
 namespace zv {
@@ -11,13 +11,68 @@ std::uint64_t ReadFileTime(ByteView bytes) {
   return time;
 }
 
+// A path unit as Windows compares paths: without case, by its own upper-case table (of which
+// the ASCII and Latin-1 letters are taken here), and "/" as "\\".
+char16_t KeyUnit(char16_t c) {
+  if (c == u'/') return u'\\';
+  if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 0x20;
+  return c;
+}
+
+bool SameKey(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (KeyUnit(a[i]) != KeyUnit(b[i])) return false;
+  return true;
+}
+
+bool HasLongComponent(std::u16string_view path) {
+  std::size_t length = 0;
+  for (const char16_t c : path) {
+    length = KeyUnit(c) == u'\\' ? 0 : length + 1;
+    if (length > kMaxNameLength) return true;
+  }
+  return false;
+}
+
 }  // namespace
+
+std::optional<std::size_t> FindClashingEntry(const std::vector<FileListEntry>& entries) {
+  // The paths seen so far in an open-addressing table of entry numbers: in list order, each
+  // entry is checked against the ones before it in constant time, with little code.
+  std::size_t slots = 16;
+  while (slots < 2 * entries.size()) slots *= 2;
+  constexpr std::uint32_t kFree = 0xFFFFFFFF;
+  std::vector<std::uint32_t> table(slots, kFree);
+  // The slot that holds path (as Windows compares paths), or the free slot where it would go.
+  const auto slot = [&](std::u16string_view path) {
+    std::uint32_t hash = 2166136261u;
+    for (const char16_t c : path) hash = (hash ^ KeyUnit(c)) * 16777619u;
+    std::size_t at = hash & (slots - 1);
+    while (table[at] != kFree && !SameKey(entries[table[at]].Path, path)) at = (at + 1) & (slots - 1);
+    return at;
+  };
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const std::u16string_view path = entries[i].Path;
+    const std::size_t at = slot(path);
+    if (table[at] != kFree || HasLongComponent(path)) return i;  // the same path again
+    // The folder it lies in must be made by an earlier folder entry (which also keeps files
+    // out of paths below a file).
+    const std::size_t cut = path.find_last_of(u"\\/");
+    if (cut != std::u16string_view::npos) {
+      const std::uint32_t parent = table[slot(path.substr(0, cut))];
+      if (parent == kFree || !entries[parent].IsFolder) return i;
+    }
+    table[at] = static_cast<std::uint32_t>(i);
+  }
+  return std::nullopt;
+}
 
 std::optional<std::size_t> FindUnsafeEntry(const std::vector<FileListEntry>& entries) {
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    // Both forms: the raw bytes (a NUL there would cut the converted path short) and the
-    // path that is actually opened.
-    if (IsUnsafePath(ByteView(entries[i].PathUtf8)) ||
+    // As IsUnsafePath(PathUtf8), on the path already converted.
+    const ByteView raw = entries[i].PathUtf8;
+    if (!IsValidUtf8(raw) || raw.find('\0') != ByteView::npos ||
         IsUnsafePath(std::u16string_view(entries[i].Path)))
       return i;
   }

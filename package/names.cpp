@@ -58,7 +58,10 @@ bool IsUnsafePath(std::u16string_view path) {
 }
 
 bool IsUnsafePath(ByteView utf8Path) {
-  return utf8Path.find('\0') != ByteView::npos || IsUnsafePath(std::u16string_view(Utf8ToWide(utf8Path)));
+  // Bytes that do not decode would give the file another name than the package lists; a NUL
+  // would cut the converted path short.
+  return !IsValidUtf8(utf8Path) || utf8Path.find('\0') != ByteView::npos ||
+         IsUnsafePath(std::u16string_view(Utf8ToWide(utf8Path)));
 }
 
 bool IsUnsafeName(std::u16string_view name) { return FindNameFault(name) != NameFault::None; }

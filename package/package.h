@@ -177,12 +177,18 @@ NameFault FindNameFault(std::u16string_view name);
 // True for a path that could leave the target folder, or that Windows could not create as
 // given: empty, rooted ("\", "/"), or any component with a NameFault (so also drive, UNC and
 // device paths, streams and empty components). "/" counts as a separator. The byte form also
-// refuses a NUL byte, which would cut the converted path short.
+// refuses bytes that are not UTF-8 and a NUL byte.
 bool IsUnsafePath(ByteView utf8Path);
 bool IsUnsafePath(std::u16string_view path);
 // A single file or folder name: a safe path without separators.
 bool IsUnsafeName(std::u16string_view name);
-// Index of the first entry whose path is unsafe (raw bytes or converted), if any.
+// Index of the first entry that the tree cannot hold beside the others, as Windows sees paths
+// (without case, "/" as "\\"): the same path again (also as a file and a folder), a path in a
+// folder that no earlier folder entry makes (also below a file), or a name longer than
+// kMaxNameLength units. A package with one would not install as listed.
+inline constexpr std::size_t kMaxNameLength = 255;
+std::optional<std::size_t> FindClashingEntry(const std::vector<FileListEntry>& entries);
+// Index of the first entry whose path is unsafe (IsUnsafePath of its bytes), if any.
 std::optional<std::size_t> FindUnsafeEntry(const std::vector<FileListEntry>& entries);
 
 // ---- Opening a package ---------------------------------------------------------------------
@@ -190,13 +196,17 @@ std::optional<std::size_t> FindUnsafeEntry(const std::vector<FileListEntry>& ent
 enum class PackageStatus {
   Ok,
   NoMagic,      // not our package
-  BadFileList,  // the file list does not decode or is malformed
-  UnsafePath,   // an entry would leave the target folder (BadEntry tells which)
+  NoFileList,   // the file list is missing, empty or does not decode
+  BadFileList,  // the file list is malformed (an empty entry, a time without a name)
+  UnsafePath,   // an entry would leave the target folder, or Windows cannot create it (BadEntry)
+  Clash,        // an entry the tree cannot hold beside the others (BadEntry; FindClashingEntry)
+  OutOfMemory,  // no room to decode the file list
 };
 
 // Everything an extractor needs before it writes anything: magic, information, file list and
-// the path check, in that order. Extraction walks Entries with a RecordWalker from
-// ContentOffset: each file entry takes the next record, folder entries take none.
+// the checks of every entry, in that order. The installer's worker and zvpack read packages
+// through it, so they accept and refuse the same ones. Extraction walks Entries with a
+// RecordWalker from ContentOffset: each file entry takes the next record, folder entries none.
 struct PackageContents {
   PackageStatus Status = PackageStatus::Ok;
   BlockStatus InfoStatus = BlockStatus::Empty;  // a broken information block leaves Info empty

@@ -357,6 +357,19 @@ TEST(Package, NamesWindowsChangesAreRefusedBeforeAnythingIsWritten) {
   }
 }
 
+// A list the target folder cannot hold as listed: the second entry would overwrite the first
+// (one file to Windows, whatever the case), or needs a folder that no entry makes.
+TEST(Package, ClashingEntriesAreRefusedBeforeAnythingIsWritten) {
+  for (const char* clash : {"GOOD.TXT", "sub\\x.txt"}) {
+    SCOPED_TRACE(clash);
+    const std::wstring exe = MakeInstaller(L"clash", Info("重名软件", "good.txt"),
+                                           {{"good.txt", "fine", kTime1}, {clash, "again", kTime1}});
+    const std::wstring target = Scratch(L"clash-target");
+    InstallExpectingDataError(exe, target);
+    EXPECT_FALSE(Exists(target + L"good.txt"));
+  }
+}
+
 TEST(Package, CorruptBlockIsNotWrittenAsAnEmptyFile) {
   const std::vector<Entry> entries = {{"broken.bin", RandomBytes(5000, 3), kTime1}, {"ok.txt", "ok", kTime2}};
   std::vector<zv::Bytes> blocks = {zv::EncodeBlock(entries[0].content), zv::EncodeBlock(entries[1].content)};

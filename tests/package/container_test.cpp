@@ -166,13 +166,13 @@ TEST(Package, ContentsRefusedBeforeAnythingIsWritten) {
   Bytes broken = EncodeBlock("DIRa\r\nDIRb");
   broken[SizeFieldBytes(10) + kLzmaPropsSize] = 1;
   EXPECT_EQ(ReadContents(MemorySource(RawPackage(info, broken))).Status,
-            PackageStatus::BadFileList);
+            PackageStatus::NoFileList);
   EXPECT_EQ(ReadContents(MemorySource(RawPackage(info, EncodeBlock("DIRa\r\n\r\nDIRb")))).Status,
             PackageStatus::BadFileList);
 
-  // A stored-empty list is an empty package; a broken information block leaves Info empty.
+  // A stored-empty list has nothing to install; a broken information block leaves Info empty.
   contents = ReadContents(MemorySource(RawPackage(broken, "")));
-  EXPECT_EQ(contents.Status, PackageStatus::Ok);
+  EXPECT_EQ(contents.Status, PackageStatus::NoFileList);
   EXPECT_EQ(contents.InfoStatus, BlockStatus::Corrupt);
   EXPECT_TRUE(contents.Info.DisplayName.empty());
   EXPECT_TRUE(contents.Entries.empty());

@@ -195,6 +195,25 @@ TEST(UnsafePath, WholeListCheckFindsTheFirstBadEntry) {
   EXPECT_EQ(BuildFileList(entries), std::nullopt);
 }
 
+TEST(FileList, EntriesTheFolderCannotHoldAsListedClash) {
+  const std::string longName(256, 'n');
+  const std::vector<std::vector<FileListEntry>> clashing = {
+      {File(1, "a.txt"), File(2, "a.txt")},            // the second would overwrite the first
+      {File(1, "Readme.TXT"), File(2, "readme.txt")},  // one file to Windows
+      {Folder("\xC3\x89t\xC3\xA9"), Folder("\xC3\xA9T\xC3\x89")},  // "Été", "éTÉ"
+      {Folder("d"), File(1, "D")},                     // a file where a folder is
+      {File(1, "f"), File(2, "f\\x")},                // below a file
+      {Folder("a"), File(1, "a/b"), File(2, "a\\B")},   // "/" is "\\" to Windows
+      {File(1, "sub\\x")},                             // no entry makes "sub"
+      {File(1, longName)},
+  };
+  for (const auto& entries : clashing)
+    EXPECT_EQ(FindClashingEntry(entries), entries.size() - 1) << entries.back().PathUtf8;
+  EXPECT_EQ(FindClashingEntry({Folder("a"), Folder("a\\b"), File(1, "a\\b\\c"), File(2, "A.txt"),
+                               File(3, std::string(255, 'n'))}),
+            std::nullopt);
+}
+
 TEST(FileList, BuilderRefusesWhatCannotBeStored) {
   EXPECT_EQ(FindUnstorableEntry({File(1, "a\\b")}), 0u);  // folder "a" never made
   EXPECT_EQ(FindUnstorableEntry({Folder("a\\b")}), 0u);

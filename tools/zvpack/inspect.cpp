@@ -158,8 +158,17 @@ OpenPackage OpenInstaller(const std::string& path) {
       break;
     case PackageStatus::NoMagic:
       Damaged(path, "the data after the marker is not a package (no \"zvzip\")");
+    case PackageStatus::NoFileList:
+      Damaged(path, "the package's file list is missing, empty or does not decode");
     case PackageStatus::BadFileList:
-      Damaged(path, "the package's file list is missing, does not decode or is malformed");
+      Damaged(path, "the package's file list is malformed");
+    case PackageStatus::OutOfMemory:
+      Refuse(path, "out of memory decoding the file list");
+    case PackageStatus::Clash:
+      Damaged(path + ": " + Printable(contents.Entries[contents.BadEntry].PathUtf8),
+              "the entry cannot be created as listed: it repeats an earlier path (also in "
+              "another case, or as a file and a folder), lies in a folder that no earlier "
+              "folder entry makes, or has a name longer than 255 characters");
     case PackageStatus::UnsafePath: {
       // The package's rule found it; PackagePathProblem refuses all it does and says why.
       const std::string& bad = contents.Entries[contents.BadEntry].PathUtf8;
@@ -167,29 +176,17 @@ OpenPackage OpenInstaller(const std::string& path) {
               "unsafe path in the file list: " + PackagePathProblem(bad));
     }
   }
-  if (contents.Entries.empty()) {
-    Damaged(path, "the package's file list is empty (the installer would stop at it)");
-  }
+  // From here on the package holds nothing the installer would refuse.
   package.infoLines = InfoLines(source, path);
   source.CheckReads();
   package.info = std::move(contents.Info);
-
-  for (const FileListEntry& entry : contents.Entries) {
-    if (std::string problem = PackagePathProblem(entry.PathUtf8); !problem.empty()) {
-      Damaged(path + ": " + Printable(entry.PathUtf8), "unsafe path in the file list: " + problem);
-    }
-  }
-  if (const auto bad = FindUnstorableEntry(contents.Entries)) {
-    Damaged(path + ": " + contents.Entries[*bad].PathUtf8,
-            "the entry lies in a folder that no earlier folder entry creates");
-  }
 
   std::uint64_t offset = contents.ContentOffset;
   Bytes buffer;
   for (const FileListEntry& item : contents.Entries) {
     PackageEntry entry;
     entry.folder = item.IsFolder;
-    entry.path = item.PathUtf8;
+    entry.path = WideToUtf8(item.Path);  // the name the installer creates
     entry.fileTime = item.FileTime;
     if (entry.folder) {
       ++package.folders;
