@@ -147,6 +147,24 @@ TEST_F(InspectTest, UnsafePathsAreRefusedBeforeAnythingIsWritten) {
   }
 }
 
+// Whatever a package states, what the packer says of it stays a line a person can read.
+TEST_F(InspectTest, MessagesAndListingsShowPackageTextsCutAndEscaped) {
+  const Bytes longName(100000, 'n');
+  try {
+    OpenInstaller(Installer({FileEntry(kSampleTime, longName)}, {EncodeBlock("x")}));
+    ADD_FAILURE() << "a name over 255 units was accepted";
+  } catch (const PackError& error) {
+    EXPECT_EQ(error.ExitCode(), kExitDamaged);
+    EXPECT_LT(std::string_view(error.what()).size(), 2000u);
+    EXPECT_NE(std::string_view(error.what()).find("\u2026"), std::string_view::npos);
+  }
+  const std::string listing = FormatListing(OpenInstaller(
+      Installer({FileEntry(kSampleTime, "b.txt"), FileEntry(kSampleTime, Bytes(255, 'l'))},
+                {EncodeBlock("x"), EncodeBlock("y")})));
+  EXPECT_NE(listing.find(Bytes(255, 'l')), std::string::npos);  // 255 units: shown whole
+  EXPECT_EQ(Printable("a\x1B[31mb"), "a\\x1B[31mb");           // no terminal escapes
+}
+
 TEST_F(InspectTest, DamagedLayoutsAreRefusedBeforeAnythingIsWritten) {
   const Bytes sound = ReadBytes(SoundInstaller());
   const std::string marker = AssembleMarker();

@@ -3,6 +3,7 @@
 // (RunZvpack and the verb functions catch it) nor a worker thread.
 #pragma once
 
+#include <cstddef>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -23,7 +24,8 @@ class PackError : public std::runtime_error {
   int exitCode_;
 };
 
-// "what: reason", with bytes that are not printable UTF-8 shown as \xNN.
+// "what: reason", what as Printable shows it (cut at four times kShownUnits: it may name an
+// installer and a path inside it).
 std::string Describe(std::string_view what, std::string_view reason);
 
 [[noreturn]] inline void Refuse(std::string_view what, std::string_view reason) {
@@ -33,7 +35,10 @@ std::string Describe(std::string_view what, std::string_view reason);
   throw PackError(kExitDamaged, Describe(what, reason));
 }
 
-// Text safe to print: invalid UTF-8 bytes and control characters become \xNN.
-std::string Printable(std::string_view text);
+// Text safe to print: invalid UTF-8 bytes and control characters become \xNN, and what
+// follows the first limit UTF-16 units (an escape counting 4) becomes "…", so that a name or
+// value from a package never makes a message larger than a screen.
+inline constexpr std::size_t kShownUnits = 260;
+std::string Printable(std::string_view text, std::size_t limit = kShownUnits);
 
 }  // namespace zv::pack

@@ -30,9 +30,10 @@ Bytes DecodeContent(const InstallerSource& source, const PackageEntry& entry, By
     case BlockStatus::Corrupt:
       break;
     case BlockStatus::OutOfMemory:
-      Refuse(installer + ": " + entry.path, "out of memory decoding the file");
+      Refuse(installer + ": " + Printable(entry.path), "out of memory decoding the file");
   }
-  Damaged(installer + ": " + entry.path, "the stored data does not decode (damaged package)");
+  Damaged(installer + ": " + Printable(entry.path),
+          "the stored data does not decode (damaged package)");
 }
 
 std::vector<std::pair<std::string, std::string>> InfoLines(const PackageSource& source,
@@ -192,11 +193,12 @@ OpenPackage OpenInstaller(const std::string& path) {
       ++package.folders;
     } else {
       if (offset + kRecordLengthSize > source.Size()) {
-        Damaged(path + ": " + entry.path, "the package ends before this file's record (cut short)");
+        Damaged(path + ": " + Printable(entry.path),
+                "the package ends before this file's record (cut short)");
       }
       entry.record = LocateRecord(source, offset);
       if (entry.record.BlockLength < entry.record.StatedLength) {
-        Damaged(path + ": " + entry.path, "the file's record runs past the end of the installer "
+        Damaged(path + ": " + Printable(entry.path), "the file's record runs past the end of the installer "
                                           "(cut short)");
       }
       const std::size_t head = std::min<std::size_t>(entry.record.BlockLength, kMaxSizeFieldBytes);
@@ -213,7 +215,8 @@ OpenPackage OpenInstaller(const std::string& path) {
 
 std::string FormatListing(const OpenPackage& package) {
   std::string text;
-  for (const auto& [key, value] : package.infoLines) text += key + "=" + value + "\n";
+  for (const auto& [key, value] : package.infoLines)
+    text += Printable(key) + "=" + Printable(value) + "\n";
   text += "\nkind           size  last write (UTC)              path\n";
   for (const PackageEntry& entry : package.entries) {
     char line[96];
@@ -223,7 +226,7 @@ std::string FormatListing(const OpenPackage& package) {
       std::snprintf(line, sizeof line, "%-6s %11lu  %-28s  ", "file",
                     static_cast<unsigned long>(entry.size), FormatFileTimeUtc(entry.fileTime).c_str());
     }
-    text += line + entry.path + "\n";
+    text += line + Printable(entry.path) + "\n";
   }
   text += Totals(package.files, package.folders, package.bytes) + "\n";
   return text;
@@ -311,7 +314,7 @@ VerifyResult VerifyInstaller(const std::string& installer, ProgressLine* progres
                                     });
   if (program == package.entries.end()) {
     result.notes.push_back(Describe(installer, "the program to start (\"" +
-                                                   std::string(WideToUtf8(package.info.ProgramFile)) +
+                                                   Printable(WideToUtf8(package.info.ProgramFile)) +
                                                    "\") is not a file of the package"));
   }
   return result;
