@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -123,6 +124,25 @@ struct Record {
   std::uint64_t Next = 0;
 };
 Record ReadRecord(ByteView package, std::uint64_t offset);
+
+// ---- Streaming decode ----------------------------------------------------------------------
+
+// Receives bytes in order; returning false stops the one who hands them out.
+using ByteSink = std::function<bool(ByteView)>;
+
+struct StreamedBlock {
+  BlockStatus Status = BlockStatus::Empty;  // what DecodeBlockChecked would say of the block
+  bool Stopped = false;                     // the sink returned false
+  std::uint64_t ZeroTail = 0;  // without padding: zero bytes left out at the end (see below)
+};
+// Decodes the block of record from source piece by piece, reading the block in pieces too:
+// sink receives the S decoded bytes in order. Memory: the dictionary (the stated one, but no
+// larger than S), the decoder's tables and one input piece; never the whole block or file. A
+// stream that ends (with its end mark) before S bytes stands for zeros up to S: with padZeros
+// the sink receives them, without it ZeroTail tells how many there would be, so that a stated
+// size is never materialised to be judged.
+StreamedBlock DecodeRecordStream(const PackageSource& source, const RecordSpan& record,
+                                 const ByteSink& sink, bool padZeros = true);
 
 // ---- Information block ---------------------------------------------------------------------
 

@@ -229,6 +229,13 @@ TEST_F(InspectTest, ForceNeverWritesThroughLinks) {
   EXPECT_EQ(ReadBytes(scratch_ / "elsewhere/target.txt"), "untouched");
   EXPECT_FALSE(std::filesystem::is_symlink(out + "/b.txt"));
   EXPECT_EQ(ReadBytes(out + "/b.txt"), Bytes(1000, 'w'));
+
+  // Nor is a hard link written through: the new file takes the name, the old one stays.
+  std::filesystem::remove(out + "/b.txt");
+  std::filesystem::create_hard_link(scratch_ / "elsewhere/target.txt", out + "/b.txt");
+  EXPECT_EQ(RunInProcess({"extract", installer, out, "--force", "--quiet"}), kExitOk);
+  EXPECT_EQ(ReadBytes(scratch_ / "elsewhere/target.txt"), "untouched");
+  EXPECT_EQ(ReadBytes(out + "/b.txt"), Bytes(1000, 'w'));
 }
 #endif
 

@@ -16,17 +16,18 @@ namespace {
 
 constexpr std::size_t kScanChunk = std::size_t{1} << 20;
 
-// Decodes one content block; a damaged block throws, naming the file.
-Bytes DecodeContent(const InstallerSource& source, const PackageEntry& entry, Bytes& buffer,
-                    const std::string& installer) {
-  if (entry.record.BlockLength == 0) return {};
-  const ByteView block = source.Read(entry.record.BlockOffset, entry.record.BlockLength, buffer);
+// Decodes one content block piece by piece into sink (memory: one dictionary and one input
+// piece, whatever the file's size); a damaged block throws, naming the file. False when the
+// sink stopped it.
+bool DecodeContent(const InstallerSource& source, const PackageEntry& entry, const ByteSink& sink,
+                   const std::string& installer) {
+  const StreamedBlock result = DecodeRecordStream(source, entry.record, sink);
   source.CheckReads();
-  Bytes data;
-  switch (DecodeBlockChecked(block, data)) {
+  if (result.Stopped) return false;
+  switch (result.Status) {
     case BlockStatus::Ok:
     case BlockStatus::Empty:
-      return data;
+      return true;
     case BlockStatus::Corrupt:
       break;
     case BlockStatus::OutOfMemory:
@@ -266,7 +267,6 @@ ExtractResult ExtractInstaller(const std::string& installer, const std::string& 
 
   ExtractResult result;
   if (options.progress) options.progress->Begin("unpacking", package.files, package.bytes);
-  Bytes buffer;
   for (const PackageEntry& entry : package.entries) {
     const std::string target = Target(destination, entry);
     if (entry.folder) {
@@ -274,15 +274,31 @@ ExtractResult ExtractInstaller(const std::string& installer, const std::string& 
       ++result.folders;
       continue;
     }
-    const Bytes data = DecodeContent(*package.source, entry, buffer, installer);
+    // Written under a temporary name beside the target and moved over it only when whole:
+    // a damaged block or a failed write never leaves a torn file in the target's place, and
+    // a link planted at the target is replaced, not written through.
+    const std::string partial = target + ".zvpack-partial";
     OutputFile file;
-    if (!file.Create(target, &reason) || !file.Write(data, &reason)) {
-      Refuse(target, "cannot write: " + reason);
+    if (!file.Create(partial, &reason)) Refuse(target, "cannot write: " + reason);
+    std::uint64_t written = 0;
+    bool decoded = false;
+    try {
+      decoded = DecodeContent(*package.source, entry, [&](ByteView piece) {
+        written += piece.size();
+        return file.Write(piece, &reason);
+      }, installer);
+    } catch (const PackError&) {
+      file.Close(nullptr);
+      RemoveFile(partial);
+      throw;
     }
     file.SetLastWrite(entry.fileTime);
-    if (!file.Close(&reason)) Refuse(target, "cannot write: " + reason);
+    if (!decoded || !file.Close(&reason) || !MoveFileOver(partial, target, &reason)) {
+      RemoveFile(partial);
+      Refuse(target, "cannot write: " + reason);
+    }
     ++result.files;
-    result.bytes += data.size();
+    result.bytes += written;
     if (options.progress) options.progress->Update(result.files, result.bytes);
   }
   if (options.progress) options.progress->End();
@@ -294,11 +310,13 @@ VerifyResult VerifyInstaller(const std::string& installer, ProgressLine* progres
   VerifyResult result;
   result.folders = package.folders;
   if (progress) progress->Begin("verifying", package.files, package.bytes);
-  Bytes buffer;
   for (const PackageEntry& entry : package.entries) {
     if (entry.folder) continue;
     try {
-      result.bytes += DecodeContent(*package.source, entry, buffer, installer).size();
+      DecodeContent(*package.source, entry, [&](ByteView piece) {
+        result.bytes += piece.size();
+        return true;
+      }, installer);
       ++result.files;
     } catch (const PackError& error) {
       if (error.ExitCode() != kExitDamaged) throw;
