@@ -69,7 +69,7 @@ int Extract(HWND form) {
   // Everything is checked before a single file is written: a package that could not be
   // installed as listed (malformed list, a path leaving the target folder or clashing with
   // another) stops here.
-  const PackageContents contents = ReadContents(gPackage);
+  const PackageContents contents = ReadContents(gPackage, /*withInfo=*/false);  // read at start-up
   switch (contents.Status) {
     case PackageStatus::Ok:
       break;

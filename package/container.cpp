@@ -67,7 +67,7 @@ std::size_t CountFiles(const std::vector<FileListEntry>& entries) {
       entries.begin(), entries.end(), [](const FileListEntry& e) { return !e.IsFolder; }));
 }
 
-PackageContents ReadContents(const PackageSource& package) {
+PackageContents ReadContents(const PackageSource& package, bool withInfo) {
   PackageContents contents;
   Bytes buffer;
   if (!HasMagic(package.Read(0, kMagic.size(), buffer))) {
@@ -76,8 +76,12 @@ PackageContents ReadContents(const PackageSource& package) {
   }
   RecordWalker walker(package, kFirstRecordOffset);
   Bytes decoded;
-  contents.InfoStatus = DecodeBlockChecked(walker.Next(buffer), decoded);
-  contents.Info = ParseInfo(decoded);
+  if (withInfo) {
+    contents.InfoStatus = DecodeBlockChecked(walker.Next(buffer), decoded);
+    contents.Info = ParseInfo(decoded);
+  } else {
+    walker = RecordWalker(package, LocateRecord(package, kFirstRecordOffset).Next);
+  }
 
   const BlockStatus listStatus = DecodeBlockChecked(walker.Next(buffer), decoded);
   contents.ContentOffset = walker.Offset();

@@ -235,7 +235,9 @@ struct PackageContents {
   std::size_t BadEntry = 0;
   std::uint64_t ContentOffset = 0;
 };
-PackageContents ReadContents(const PackageSource& package);
+// Without withInfo the information block is stepped over (Info stays empty): for readers
+// that took it already, or read it their own way.
+PackageContents ReadContents(const PackageSource& package, bool withInfo = true);
 
 // Number of file entries (the number of content records a package carries).
 std::size_t CountFiles(const std::vector<FileListEntry>& entries);

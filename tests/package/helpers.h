@@ -9,6 +9,9 @@
 #include <random>
 #include <string>
 
+#include <LzmaEnc.h>
+
+#include "package/lzma_alloc.h"
 #include "package/package.h"
 
 namespace zv::test {
@@ -57,6 +60,26 @@ inline FileListEntry FolderEntry(std::string_view path) {
 }
 inline FileListEntry FileEntry(std::uint64_t time, std::string_view path) {
   return {false, time, Bytes(path), Utf16(path)};
+}
+
+// A block whose stream holds data and then its end mark, and whose size field states `stated`
+// bytes (more than data: the rest reads as zeros). Writers never make one; readers must cope.
+inline Bytes EndMarkBlock(ByteView data, std::uint32_t stated) {
+  CLzmaEncProps props;
+  LzmaEncProps_Init(&props);
+  props.dictSize = 4096;
+  Bytes stream(data.size() + 100, '\0');
+  SizeT streamSize = stream.size();
+  unsigned char encodedProps[5];
+  SizeT propsSize = 5;
+  LzmaEncode(reinterpret_cast<Byte*>(stream.data()), &streamSize,
+             reinterpret_cast<const Byte*>(data.data()), data.size(), &props, encodedProps,
+             &propsSize, 1, nullptr, &gLzmaAllocator, &gLzmaAllocator);
+  Bytes block;
+  for (std::size_t i = 0; i < 4; ++i) block += static_cast<char>(((stated << 2 | 3) >> (8 * i)) & 0xFF);
+  block.append(reinterpret_cast<const char*>(encodedProps), 5);
+  block.append(stream, 0, streamSize);
+  return block;
 }
 
 // ---- Files ---------------------------------------------------------------------------------

@@ -1,8 +1,6 @@
 // Decoding a record piece by piece gives what decoding it whole gives.
-#include <LzmaEnc.h>
 #include <gtest/gtest.h>
 
-#include "package/lzma_alloc.h"
 #include "package/writer.h"
 #include "tests/package/helpers.h"
 
@@ -77,23 +75,8 @@ TEST(StreamDecode, AgreesWithTheWholeDecoderOnSoundAndBrokenBlocks) {
 
 TEST(StreamDecode, AnEarlyEndMarkStandsForZerosThatNeedNotBeMade) {
   const Bytes data = "end mark after these bytes";
-  CLzmaEncProps props;
-  LzmaEncProps_Init(&props);
-  props.dictSize = 4096;
-  Bytes stream(200, '\0');
-  SizeT streamSize = stream.size();
-  unsigned char encodedProps[5];
-  SizeT propsSize = 5;
-  ASSERT_EQ(LzmaEncode(reinterpret_cast<Byte*>(stream.data()), &streamSize,
-                       reinterpret_cast<const Byte*>(data.data()), data.size(), &props,
-                       encodedProps, &propsSize, 1, nullptr, &gLzmaAllocator, &gLzmaAllocator),
-            SZ_OK);
-  // States 4 MiB; the stream holds 26 bytes and its end mark.
-  const std::uint32_t stated = 4u << 20;
-  Bytes block;
-  for (std::size_t i = 0; i < 4; ++i) block += static_cast<char>(((stated << 2 | 3) >> (8 * i)) & 0xFF);
-  block.append(reinterpret_cast<const char*>(encodedProps), 5);
-  block.append(stream, 0, streamSize);
+  const std::uint32_t stated = 4u << 20;  // the stream holds 26 bytes and its end mark
+  const Bytes block = test::EndMarkBlock(data, stated);
   ExpectSameAsWhole(block);
   const Streamed lean = Stream(block, false);
   EXPECT_EQ(lean.result.Status, BlockStatus::Ok);

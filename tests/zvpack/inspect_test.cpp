@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "package/writer.h"
+#include "tests/package/helpers.h"
 #include "tests/zvpack/support.h"
 #include "tools/zvpack/errors.h"
 #include "tools/zvpack/inspect.h"
@@ -100,6 +101,26 @@ Bytes OverstatedBlock() {
   block[0] = static_cast<char>(field & 0xFF);
   block[1] = static_cast<char>(field >> 8);
   return block;
+}
+
+// A few hundred bytes that state a gigabyte of information and list: judged without making it.
+TEST_F(InspectTest, StatedSizesAreClaimsNotAllocations) {
+  const std::string path = scratch_ / "claims.exe";
+  const Bytes info = zv::test::EndMarkBlock(kInfo, kMaxBlockDataSize);
+  const Bytes list = zv::test::EndMarkBlock(JoinEntries({FileEntry(kSampleTime, "a.txt")}), kMaxBlockDataSize);
+  WriteBytes(path, HandMadeInstallerFromBlocks(info, list, {EncodeBlock("x")}));
+  try {
+    OpenInstaller(path);
+    ADD_FAILURE() << "a list with a gigabyte of zeros was accepted";
+  } catch (const PackError& error) {
+    EXPECT_EQ(error.ExitCode(), kExitDamaged);
+    EXPECT_NE(std::string(error.what()).find("before its stated size"), std::string::npos);
+  }
+  // Zeros after the information only end its last line: the list of a sound package decides.
+  WriteBytes(path, HandMadeInstallerFromBlocks(
+                       info, EncodeBlock(JoinEntries({FileEntry(kSampleTime, "a.txt")})),
+                       {EncodeBlock("x")}));
+  EXPECT_EQ(OpenInstaller(path).info.Description, u"x");
 }
 
 TEST_F(InspectTest, ADamagedBlockStopsExtractionWithoutAnEmptyFile) {

@@ -102,13 +102,18 @@ Bytes JoinEntries(const std::vector<Bytes>& entries) {
 }
 
 Bytes HandMadeInstaller(const Bytes& info, const Bytes& list, const std::vector<Bytes>& blocks) {
+  return HandMadeInstallerFromBlocks(EncodeBlock(info), EncodeBlock(list), blocks);
+}
+
+Bytes HandMadeInstallerFromBlocks(const Bytes& infoBlock, const Bytes& listBlock,
+                                  const std::vector<Bytes>& blocks) {
   Bytes installer = FakeStub() + AssembleMarker() + Bytes(kMagic);
   const auto record = [&installer](const Bytes& block) {
     for (int i = 0; i < 4; ++i) installer += static_cast<char>((block.size() >> (8 * i)) & 0xFF);
     installer += block;
   };
-  record(EncodeBlock(info));
-  record(EncodeBlock(list));
+  record(infoBlock);
+  record(listBlock);
   for (const Bytes& block : blocks) record(block);
   return installer + "\r\n";
 }

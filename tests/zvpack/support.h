@@ -48,6 +48,9 @@ Bytes FakeStub();
 // given (already decoded: they are encoded here), then the content records as given (already
 // encoded blocks), then CR LF.
 Bytes HandMadeInstaller(const Bytes& info, const Bytes& list, const std::vector<Bytes>& blocks);
+// The same with the information and list blocks already encoded.
+Bytes HandMadeInstallerFromBlocks(const Bytes& infoBlock, const Bytes& listBlock,
+                                  const std::vector<Bytes>& blocks);
 // A file list entry: "DIR" + path, or 8 FILETIME bytes + path.
 Bytes FolderEntry(const std::string& path);
 Bytes FileEntry(std::uint64_t fileTime, const std::string& path);

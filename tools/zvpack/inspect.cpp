@@ -37,22 +37,33 @@ bool DecodeContent(const InstallerSource& source, const PackageEntry& entry, con
           "the stored data does not decode (damaged package)");
 }
 
-std::vector<std::pair<std::string, std::string>> InfoLines(const PackageSource& source,
-                                                           const std::string& installer) {
-  Bytes buffer;
-  RecordWalker walker(source, kFirstRecordOffset);
-  const ByteView block = walker.Next(buffer);
-  Bytes info;
-  switch (DecodeBlockChecked(block, info)) {
+// A record's decoded bytes without the zeros of a stream that ends early: the stated size is a
+// claim, never an allocation. *zeroTail tells how many zeros were left out.
+Bytes DecodeWithoutZeroTail(const PackageSource& source, const RecordSpan& record,
+                            const std::string& installer, const char* what,
+                            std::uint64_t* zeroTail) {
+  Bytes bytes;
+  const StreamedBlock result = DecodeRecordStream(source, record, [&](ByteView piece) {
+    bytes.append(piece);
+    return true;
+  }, /*padZeros=*/false);
+  switch (result.Status) {
     case BlockStatus::Ok:
       break;
     case BlockStatus::Empty:
-      Damaged(installer, "the package's information block is empty");
+      Damaged(installer, std::string("the package's ") + what + " is empty");
     case BlockStatus::Corrupt:
-      Damaged(installer, "the package's information block does not decode");
+      Damaged(installer, std::string("the package's ") + what + " does not decode");
     case BlockStatus::OutOfMemory:
-      Refuse(installer, "out of memory decoding the information block");
+      Refuse(installer, std::string("out of memory decoding the ") + what);
   }
+  *zeroTail = result.ZeroTail;
+  return bytes;
+}
+
+// The information block as key and value pairs. Zeros at its end would only end its last line
+// (the installer reads a line up to its first NUL), so they are not made.
+std::vector<std::pair<std::string, std::string>> InfoLines(ByteView info) {
   std::vector<ByteView> lines;
   SplitLines(info, kLineBreak, lines);
   std::vector<std::pair<std::string, std::string>> result;
@@ -153,7 +164,23 @@ OpenPackage OpenInstaller(const std::string& path) {
   package.source = std::make_unique<InstallerSource>(path);
   const InstallerSource& source = *package.source;
 
-  PackageContents contents = ReadContents(source);
+  // The information block and the file list are judged without making the zeros a stream that
+  // ends early stands for: a few hundred bytes may state a gigabyte.
+  const RecordSpan infoRecord = LocateRecord(source, kFirstRecordOffset);
+  const RecordSpan listRecord = LocateRecord(source, infoRecord.Next);
+  std::uint64_t zeroTail = 0;
+  Bytes info;
+  if (HasMagic(source.Read(0, kMagic.size(), info))) {
+    info = DecodeWithoutZeroTail(source, infoRecord, path, "information block", &zeroTail);
+    DecodeWithoutZeroTail(source, listRecord, path, "file list", &zeroTail);
+    source.CheckReads();
+    if (zeroTail > 0) {
+      // Zeros would end the last entry: a NUL in its path, or a time without a name.
+      Damaged(path, "the package's file list ends " + std::to_string(zeroTail) +
+                        " bytes before its stated size (damaged package)");
+    }
+  }
+  PackageContents contents = ReadContents(source, /*withInfo=*/false);
   source.CheckReads();
   switch (contents.Status) {
     case PackageStatus::Ok:
@@ -179,9 +206,8 @@ OpenPackage OpenInstaller(const std::string& path) {
     }
   }
   // From here on the package holds nothing the installer would refuse.
-  package.infoLines = InfoLines(source, path);
-  source.CheckReads();
-  package.info = std::move(contents.Info);
+  package.infoLines = InfoLines(info);
+  package.info = ParseInfo(info);
 
   std::uint64_t offset = contents.ContentOffset;
   Bytes buffer;
