@@ -1,6 +1,5 @@
 // The information block, the file list and the container, as the packer writes them.
 #include <string>
-#include <unordered_set>
 
 #include "package/writer.h"
 
@@ -23,12 +22,6 @@ void AppendLine(Bytes& out, ByteView key, ByteView value) {
   if (!out.empty()) out += kLineBreak;
   out += key;
   out += value;
-}
-
-// The folder part of a path ("" for an entry at the top level).
-ByteView ParentOf(ByteView path) {
-  const std::size_t cut = path.find_last_of("\\/");
-  return cut == ByteView::npos ? ByteView() : path.substr(0, cut);
 }
 
 }  // namespace
@@ -87,17 +80,15 @@ StorableTime StorableFileTime(std::uint64_t fileTime) {
 }
 
 std::optional<std::size_t> FindUnstorableEntry(const std::vector<FileListEntry>& entries) {
-  std::unordered_set<ByteView> folders;  // made so far
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    const FileListEntry& entry = entries[i];
-    const ByteView path = entry.PathUtf8;
-    if (IsUnsafePath(path)) return i;
-    if (!entry.IsFolder && !IsStorableFileTime(entry.FileTime)) return i;
-    const ByteView parent = ParentOf(path);
-    if (!parent.empty() && !folders.contains(parent)) return i;
-    if (entry.IsFolder) folders.insert(path);
+  // The readers' own checks, on the paths as they convert them.
+  std::vector<FileListEntry> read = entries;
+  for (FileListEntry& entry : read) entry.Path = Utf8ToWide(entry.PathUtf8);
+  const std::optional<std::size_t> clash = FindClashingEntry(read);
+  for (std::size_t i = 0; i < clash.value_or(entries.size()); ++i) {
+    if (IsUnsafePath(ByteView(entries[i].PathUtf8))) return i;
+    if (!entries[i].IsFolder && !IsStorableFileTime(entries[i].FileTime)) return i;
   }
-  return std::nullopt;
+  return clash;
 }
 
 std::optional<Bytes> BuildFileList(const std::vector<FileListEntry>& entries) {
@@ -126,16 +117,18 @@ bool PackageWriter::Put(ByteView bytes) {
   return true;
 }
 
-bool PackageWriter::PutRecord(ByteView block) {
-  if (block.size() > 0xFFFFFFFFu) {
+bool PackageWriter::PutLength(std::uint64_t length) {
+  if (length > 0xFFFFFFFFu) {
     stage_ = Stage::Failed;
     return false;
   }
-  char length[kRecordLengthSize];
+  char field[kRecordLengthSize];
   for (std::size_t i = 0; i < kRecordLengthSize; ++i)
-    length[i] = static_cast<char>((static_cast<std::uint64_t>(block.size()) >> (8 * i)) & 0xFF);
-  return Put(ByteView(length, kRecordLengthSize)) && Put(block);
+    field[i] = static_cast<char>((length >> (8 * i)) & 0xFF);
+  return Put(ByteView(field, kRecordLengthSize));
 }
+
+bool PackageWriter::PutRecord(ByteView block) { return PutLength(block.size()) && Put(block); }
 
 bool PackageWriter::Begin(const InfoFields& info, const std::vector<FileListEntry>& entries,
                           const EncodeOptions& options) {
@@ -163,17 +156,33 @@ bool PackageWriter::BeginBlocks(ByteView infoBlock, ByteView fileListBlock,
 }
 
 bool PackageWriter::AddContent(ByteView block) {
-  if (stage_ != Stage::Contents || filesLeft_ == 0) {
+  return BeginContent(block.size()) && AddContentBytes(block);
+}
+
+bool PackageWriter::BeginContent(std::uint64_t length) {
+  if (stage_ != Stage::Contents || filesLeft_ == 0 || blockLeft_ != 0) {
     stage_ = Stage::Failed;
     return false;
   }
-  if (!PutRecord(block)) return false;
+  if (!PutLength(length)) return false;
   --filesLeft_;
+  blockLeft_ = length;
+  return true;
+}
+
+bool PackageWriter::AddContentBytes(ByteView piece) {
+  // More bytes than the length promised would shift every record behind this one.
+  if (stage_ != Stage::Contents || piece.size() > blockLeft_) {
+    stage_ = Stage::Failed;
+    return false;
+  }
+  if (!Put(piece)) return false;
+  blockLeft_ -= piece.size();
   return true;
 }
 
 bool PackageWriter::Finish() {
-  if (stage_ != Stage::Contents || filesLeft_ != 0) {
+  if (stage_ != Stage::Contents || filesLeft_ != 0 || blockLeft_ != 0) {
     stage_ = Stage::Failed;
     return false;
   }

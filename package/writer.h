@@ -29,6 +29,10 @@ struct EncodeOptions {
   // The encoder's real window. 0: EncoderWindow(size). A larger request is cut to that too:
   // a window never exceeds what the data needs.
   std::uint32_t Window = 0;
+  // Data that LZMA cannot shrink, judged by quick runs over samples (the start and the middle
+  // of the data, or all of it when small), is encoded with the quickest settings instead: the
+  // normal ones spend a second per megabyte finding matches that are not there.
+  bool FastIfIncompressible = false;
   // Called now and then with the bytes consumed so far; returning false cancels the encoding.
   std::function<bool(std::uint64_t done)> Progress;
 };
@@ -42,6 +46,24 @@ std::uint32_t EncoderWindow(std::uint64_t size, std::uint32_t requested = 0);
 // length 0. For non-empty data an empty result means failure (more than 1,073,741,823 bytes,
 // out of memory, or cancelled).
 Bytes EncodeBlock(ByteView data, const EncodeOptions& options = {});
+
+// Data that is read in pieces rather than held whole, by offset so that samples can be taken
+// before the data is encoded front to back.
+class BlockSource {
+ public:
+  virtual ~BlockSource() = default;
+  virtual std::uint64_t Size() const = 0;
+  // Reads up to length bytes at offset; *got is how many (none only at the end of the data).
+  // False on a read error.
+  virtual bool ReadAt(std::uint64_t offset, char* data, std::size_t length,
+                      std::size_t* got) const = 0;
+};
+
+// EncodeBlock for the source's Size() bytes, handing the block to sink in pieces as they are
+// made. The block's length (0 for no data), or nullopt on failure: as EncodeBlock, or a read
+// error, data ending before Size(), the sink refusing a piece (it may hold part of a block).
+std::optional<std::uint64_t> EncodeBlockTo(const BlockSource& source, const ByteSink& sink,
+                                           const EncodeOptions& options = {});
 
 // ---- Information block ---------------------------------------------------------------------
 
@@ -83,8 +105,9 @@ StorableTime StorableFileTime(std::uint64_t fileTime);
 bool IsStorableFileTime(std::uint64_t fileTime);
 
 // Index of the first entry that cannot be stored as given: an unsafe path (IsUnsafePath), a
-// file time that is not storable, or an entry inside a folder that no earlier folder entry
-// makes. Uses PathUtf8 only.
+// file time that is not storable, or an entry that clashes with the others as readers see
+// them (FindClashingEntry: a path again, a folder no earlier entry makes, a name too long).
+// Uses PathUtf8 only.
 std::optional<std::size_t> FindUnstorableEntry(const std::vector<FileListEntry>& entries);
 
 // "DIR" + path for folders, 8-byte FILETIME + path for files, CR LF between entries, none
@@ -92,9 +115,6 @@ std::optional<std::size_t> FindUnstorableEntry(const std::vector<FileListEntry>&
 std::optional<Bytes> BuildFileList(const std::vector<FileListEntry>& entries);
 
 // ---- Container -----------------------------------------------------------------------------
-
-// Receives the package bytes in order; returns false when they could not be written.
-using ByteSink = std::function<bool(ByteView)>;
 
 // Writes marker, magic, record 0 (information), record 1 (file list), one record per file
 // entry in list order, then CR LF. The installer image goes to the sink before Begin; it must
@@ -112,7 +132,11 @@ class PackageWriter {
   bool BeginBlocks(ByteView infoBlock, ByteView fileListBlock, std::size_t fileCount);
   // The next file's block (EncodeBlock's result; empty for an empty file).
   bool AddContent(ByteView block);
-  // Ends the package; false unless every file's record was added.
+  // The same for a block that is not held in memory whole: its length first, then exactly
+  // that many bytes through AddContentBytes, in as many pieces as it takes.
+  bool BeginContent(std::uint64_t length);
+  bool AddContentBytes(ByteView piece);
+  // Ends the package; false unless every file's record was added whole.
   bool Finish();
 
   std::uint64_t Written() const { return written_; }  // bytes written by this writer
@@ -120,11 +144,13 @@ class PackageWriter {
 
  private:
   bool Put(ByteView bytes);
+  bool PutLength(std::uint64_t length);
   bool PutRecord(ByteView block);
 
   ByteSink sink_;
   std::uint64_t written_ = 0;
   std::size_t filesLeft_ = 0;
+  std::uint64_t blockLeft_ = 0;  // bytes still owed to the record begun last
   enum class Stage { Start, Contents, Done, Failed } stage_ = Stage::Start;
 };
 

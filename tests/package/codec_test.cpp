@@ -1,5 +1,5 @@
 // Block codec: encoder and decoder against each other, the size field at every width, and
-// the ways a block can be broken.
+// the ways a block can be broken; blocks streamed from a source and written in pieces.
 #include <LzmaEnc.h>
 #include <gtest/gtest.h>
 
@@ -92,6 +92,117 @@ TEST(BlockCodec, EncoderWindowFitsTheData) {
   EXPECT_EQ(EncoderWindow(100, 1u << 20), 4096u);  // a request never exceeds the need
   EXPECT_EQ(EncoderWindow(1u << 20, 100), 4096u);
   EXPECT_EQ(EncoderWindow(1u << 20, 65536), 65536u);
+}
+
+// Data read the way a file is: in pieces of at most piece bytes. Size() may promise more than
+// there is, and reads that reach an offset may fail.
+class PieceSource final : public BlockSource {
+ public:
+  PieceSource(ByteView data, std::size_t piece) : size(data.size()), data_(data), piece_(piece) {}
+  std::uint64_t Size() const override { return size; }
+  bool ReadAt(std::uint64_t offset, char* data, std::size_t length,
+              std::size_t* got) const override {
+    length = std::min(length, piece_);
+    if (offset + length > failFrom) return false;
+    const ByteView part = offset < data_.size() ? data_.substr(offset, length) : ByteView();
+    std::copy(part.begin(), part.end(), data);
+    *got = part.size();
+    return true;
+  }
+
+  std::uint64_t size;
+  std::uint64_t failFrom = ~std::uint64_t{0};
+
+ private:
+  ByteView data_;
+  std::size_t piece_;
+};
+
+// EncodeBlockTo's pieces joined; nullopt when it fails.
+std::optional<Bytes> Streamed(const BlockSource& source, const EncodeOptions& options) {
+  Bytes block;
+  const auto append = [&block](ByteView piece) { return block.append(piece), true; };
+  const auto length = EncodeBlockTo(source, append, options);
+  if (!length) return std::nullopt;
+  EXPECT_EQ(*length, block.size());
+  return block;
+}
+
+EncodeOptions FastUnlessIncompressible() {
+  EncodeOptions options = Fast();
+  options.FastIfIncompressible = true;
+  return options;
+}
+
+// The sizes around the point where the whole data stops being tried and samples are taken.
+constexpr std::size_t kWholeLimit = 512 * 1024;
+
+TEST(BlockCodec, StreamedBlocksAreTheBlocksInMemory) {
+  const Bytes mixed = CompressibleBytes(400000, 31) + RandomBytes(300000, 32);
+  for (const Bytes& data : {mixed, RandomBytes(kWholeLimit, 33), RandomBytes(kWholeLimit + 1, 34)}) {
+    for (const EncodeOptions& options : {Fast(), FastUnlessIncompressible()}) {
+      EXPECT_TRUE(Streamed(PieceSource(data, 1000), options) == EncodeBlock(data, options))
+          << data.size();
+    }
+  }
+}
+
+TEST(BlockCodec, IncompressibleDataTakesTheQuickSettings) {
+  for (const std::size_t size : {kWholeLimit, kWholeLimit + 1}) {
+    const Bytes random = RandomBytes(size, static_cast<std::uint32_t>(size));
+    const Bytes quick = EncodeBlock(random, FastUnlessIncompressible());
+    EXPECT_FALSE(quick == EncodeBlock(random, Fast())) << size;
+    EXPECT_LE(quick.size(), size + size * 14 / 1000) << size;
+    EXPECT_TRUE(DecodeBlock(quick) == random) << size;
+    // A small compressible head (a program in front of an archive, say) keeps the normal
+    // settings, as does data that compresses throughout.
+    for (const Bytes& data : {CompressibleBytes(64 * 1024, 2) + random.substr(64 * 1024),
+                              CompressibleBytes(size, 3)}) {
+      EXPECT_TRUE(EncodeBlock(data, FastUnlessIncompressible()) == EncodeBlock(data, Fast())) << size;
+    }
+  }
+}
+
+TEST(BlockCodec, StreamingFailsOnAShortOrFailingSourceOrSink) {
+  for (const Bytes& data : {RandomBytes(kWholeLimit, 41), CompressibleBytes(kWholeLimit + 1, 42)}) {
+    for (const EncodeOptions& options : {Fast(), FastUnlessIncompressible()}) {
+      PieceSource source(data, 1 << 16);
+      source.size = data.size() + 1;  // the file shrank by a byte since its size was taken
+      EXPECT_FALSE(Streamed(source, options)) << data.size();
+      source.size = data.size();
+      source.failFrom = data.size() - 1;
+      EXPECT_FALSE(Streamed(source, options)) << data.size();
+      source.failFrom = ~std::uint64_t{0};
+      EXPECT_FALSE(EncodeBlockTo(source, [](ByteView) { return false; }, options));
+    }
+  }
+}
+
+// A block written in pieces follows its length field: a byte too many or too few would shift
+// every record behind it.
+TEST(PackageWriter, ABlockInPiecesHoldsToItsLength) {
+  const Bytes block = EncodeBlock(CompressibleBytes(5000, 7), Fast());
+  const std::vector<FileListEntry> files{test::FileEntry(0x01D9000000000001, "a"),
+                                         test::FileEntry(0x01D9000000000001, "b")};
+  Bytes whole, pieces;
+  PackageWriter one([&whole](ByteView bytes) { return whole += bytes, true; });
+  ASSERT_TRUE(one.Begin({}, files));
+  EXPECT_TRUE(one.AddContent(block) && one.AddContent(block) && one.Finish());
+  PackageWriter two([&pieces](ByteView bytes) { return pieces += bytes, true; });
+  ASSERT_TRUE(two.Begin({}, files));
+  EXPECT_TRUE(two.BeginContent(block.size()) && two.AddContentBytes(block.substr(0, 100)) &&
+              two.AddContentBytes(block.substr(100)) && two.AddContent(block) && two.Finish());
+  EXPECT_TRUE(whole == pieces);
+
+  PackageWriter over([](ByteView) { return true; });
+  ASSERT_TRUE(over.Begin({}, files) && over.BeginContent(10));
+  EXPECT_FALSE(over.AddContentBytes(Bytes(11, 'x')));
+  PackageWriter under([](ByteView) { return true; });
+  ASSERT_TRUE(under.Begin({}, files) && under.BeginContent(10) && under.AddContentBytes(Bytes(9, 'x')));
+  EXPECT_FALSE(under.AddContent(block));
+  PackageWriter unfinished([](ByteView) { return true; });
+  ASSERT_TRUE(unfinished.Begin({}, files) && unfinished.AddContent(block) && unfinished.BeginContent(10));
+  EXPECT_FALSE(unfinished.Finish());
 }
 
 TEST(BlockCodec, CancelledEncodingGivesNothing) {

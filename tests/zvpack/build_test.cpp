@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <set>
 
 #include "package/writer.h"
 #include "tests/zvpack/support.h"
@@ -121,6 +123,19 @@ TEST_F(BuildTest, OutputIsTheSameForAnyThreadCountAndBudget) {
   const Bytes one = ReadBytes(scratch_ / "one.exe");
   EXPECT_EQ(one, ReadBytes(scratch_ / "four.exe"));
   EXPECT_EQ(one, ReadBytes(scratch_ / "tight.exe"));
+}
+
+TEST_F(BuildTest, FilesOverTheMemoryBudgetStreamAndLeaveNothingBehind) {
+  BuildOptions options = Options(scratch_ / "setup.exe");
+  options.memoryBudget = 1;  // every file is over it
+  BuildInstaller(options);
+  ExtractInstaller(scratch_ / "setup.exe", scratch_ / "out");
+  EXPECT_EQ(Snapshot(scratch_ / "out"), Snapshot(src("")));
+  std::set<std::string> names;
+  for (const auto& item : std::filesystem::directory_iterator(FsPath(scratch_.Path()))) {
+    names.insert(item.path().filename().string());
+  }
+  EXPECT_EQ(names, (std::set<std::string>{"out", "setup.exe", "src", "stub.exe"}));
 }
 
 TEST_F(BuildTest, OutputDoesNotDependOnTheOrderFilesWereCreated) {
@@ -264,6 +279,17 @@ TEST_F(RefusalTest, StubMustNotHoldTheMarker) {
   EXPECT_EQ(Build({}), kExitInput);
   options.stub = scratch_ / "no-such-stub.exe";
   EXPECT_NE(Refusal(options).find("no-such-stub.exe"), std::string::npos);
+  ExpectNoOutput();
+}
+
+TEST_F(RefusalTest, AFileOverTheBlockLimitIsRefusedNamingTheLimit) {
+  const std::string path = src("数据/huge.bin");
+  WriteBytes(path, "");
+  // Sparse: the size without the disk space.
+  std::filesystem::resize_file(FsPath(path), std::uint64_t{kMaxBlockDataSize} + 1);
+  const std::string message = Refusal(Options(output_));
+  EXPECT_NE(message.find("huge.bin: the file is larger than a package can hold (1,073,741,823 bytes)"),
+            std::string::npos) << message;
   ExpectNoOutput();
 }
 

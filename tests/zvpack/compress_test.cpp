@@ -2,6 +2,8 @@
 // reported for the first failing file.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <iterator>
 #include <random>
 
 #include "package/package.h"
@@ -14,6 +16,11 @@ namespace {
 
 class CompressTest : public ::testing::Test {
  protected:
+  static Bytes Whole(const CompressedBlock& block) {
+    Bytes bytes;
+    block.ForEachPiece([&bytes](ByteView piece) { return bytes.append(piece), true; });
+    return bytes;
+  }
   // Files of very different sizes, so workers finish out of order.
   void MakeFiles(std::size_t count) {
     std::mt19937 random(42);
@@ -33,9 +40,9 @@ class CompressTest : public ::testing::Test {
     std::size_t expected = 0;
     CompressInOrder(
         jobs_, settings,
-        [&](std::size_t index, const Bytes& block) {
+        [&](std::size_t index, const CompressedBlock& block) {
           EXPECT_EQ(index, expected++);
-          delivered.push_back(DecodeBlock(block));
+          delivered.push_back(DecodeBlock(Whole(block)));
           return true;
         },
         nullptr, stats);
@@ -84,6 +91,42 @@ TEST_F(CompressTest, CostCoversTheDataAndTheEncoderTables) {
   EXPECT_LE(DefaultMemoryBudget(), sizeof(void*) == 4 ? 1200u << 20 : ~0ULL);
 }
 
+TEST_F(CompressTest, AFileOverTheBudgetRunsAloneThroughASpillFile) {
+  MakeFiles(8);  // files 0 and 5 are the large ones
+  CompressSettings settings;
+  settings.threads = 3;
+  settings.encode.Level = 1;
+  std::uint64_t small = 0;
+  for (const CompressJob& job : jobs_) {
+    if (job.size < 100'000) small = std::max(small, InFlightCost(job.size, settings.encode));
+  }
+  settings.memoryBudget = small + 1;
+  settings.spillPath = scratch_ / "setup.exe.partial.block";
+  std::vector<std::size_t> spilled;
+  CompressStats stats;
+  CompressInOrder(
+      jobs_, settings,
+      [&](std::size_t index, const CompressedBlock& block) {
+        if (block.Size() > 0 && block.HeldInMemory() == 0) {
+          spilled.push_back(index);
+          EXPECT_TRUE(std::filesystem::exists(FsPath(settings.spillPath + "." + std::to_string(index))));
+        }
+        EXPECT_EQ(DecodeBlock(Whole(block)), contents_[index]) << index;
+        return true;
+      },
+      nullptr, &stats);
+  EXPECT_EQ(spilled, (std::vector<std::size_t>{0, 5}));
+  // Nothing else was in flight beside the larger of the two.
+  EXPECT_EQ(stats.peakCost, std::max(InFlightCost(jobs_[0].size, settings.encode),
+                                     InFlightCost(jobs_[5].size, settings.encode)));
+
+  // Stopping at a spilled block removes its file as well.
+  EXPECT_FALSE(CompressInOrder(
+      jobs_, settings, [](std::size_t index, const CompressedBlock&) { return index < 5; }, nullptr));
+  const std::filesystem::directory_iterator left(FsPath(scratch_.Path()));
+  EXPECT_EQ(static_cast<std::size_t>(std::distance(begin(left), end(left))), jobs_.size());
+}
+
 TEST_F(CompressTest, TheFirstFailingFileIsReported) {
   MakeFiles(12);
   jobs_[4].source = scratch_ / "gone-4";
@@ -93,7 +136,7 @@ TEST_F(CompressTest, TheFirstFailingFileIsReported) {
   settings.encode.Level = 1;
   std::size_t delivered = 0;
   try {
-    CompressInOrder(jobs_, settings, [&](std::size_t, const Bytes&) { return ++delivered, true; },
+    CompressInOrder(jobs_, settings, [&](std::size_t, const CompressedBlock&) { return ++delivered, true; },
                     nullptr);
     ADD_FAILURE() << "a missing file went unnoticed";
   } catch (const PackError& error) {
@@ -110,7 +153,7 @@ TEST_F(CompressTest, DeliveryCanStopTheWork) {
   settings.encode.Level = 1;
   std::size_t delivered = 0;
   EXPECT_FALSE(CompressInOrder(jobs_, settings,
-                               [&](std::size_t, const Bytes&) { return ++delivered < 3; }, nullptr));
+                               [&](std::size_t, const CompressedBlock&) { return ++delivered < 3; }, nullptr));
   EXPECT_EQ(delivered, 3u);
 }
 

@@ -184,6 +184,7 @@ EncodeOptions BuildOptions::PackEncodeOptions() {
   options.BtMode = 1;
   options.NumHashBytes = 4;
   options.FastBytes = 32;
+  options.FastIfIncompressible = true;
   return options;
 }
 
@@ -288,10 +289,15 @@ BuildResult BuildInstaller(const BuildOptions& options) {
   CompressSettings settings;
   settings.threads = options.threads ? options.threads : std::max(1u, std::thread::hardware_concurrency());
   settings.memoryBudget = options.memoryBudget;
+  settings.spillPath = partialPath + ".block";
   settings.encode = options.encode;
   if (options.progress) options.progress->Begin("packing", jobs.size(), tree.bytes);
+  const auto deliver = [&writer](std::size_t, const CompressedBlock& block) {
+    return writer.BeginContent(block.Size()) &&
+           block.ForEachPiece([&writer](ByteView piece) { return writer.AddContentBytes(piece); });
+  };
   const bool complete = CompressInOrder(
-      jobs, settings, [&writer](std::size_t, const Bytes& block) { return writer.AddContent(block); },
+      jobs, settings, deliver,
       [&options](std::size_t files, std::uint64_t bytes) {
         if (options.progress) options.progress->Update(files, bytes);
       });

@@ -32,7 +32,8 @@ struct BuildOptions {
   std::function<void(std::string_view)> note;
   ProgressLine* progress = nullptr;
 
-  // The encoder settings the packer uses (normal LZMA level, binary-tree match finder).
+  // The encoder settings the packer uses (normal LZMA level, binary-tree match finder; the
+  // quickest settings for data LZMA cannot shrink).
   static EncodeOptions PackEncodeOptions();
 };
 

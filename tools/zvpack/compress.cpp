@@ -9,7 +9,9 @@
 #include <new>
 #include <optional>
 #include <thread>
+#include <utility>
 
+#include "base/try_alloc.h"
 #include "tools/zvpack/errors.h"
 #include "tools/zvpack/platform.h"
 
@@ -18,6 +20,7 @@ namespace {
 
 constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
 constexpr auto kProgressInterval = std::chrono::milliseconds(200);
+constexpr std::size_t kSpillPiece = std::size_t{4} << 20;  // read back per write to the package
 
 // Enough files ahead that the other workers keep going while one compresses a large file;
 // the memory budget, which counts finished blocks too, bounds the bytes.
@@ -27,8 +30,27 @@ std::size_t DefaultReorderWindow(unsigned threads) {
 
 struct Slot {
   enum class State { kWaiting, kDone, kFailed } state = State::kWaiting;
-  Bytes block;
+  CompressedBlock block;
   std::optional<PackError> error;
+};
+
+// A file as the encoder reads it: in pieces, by offset. Remembers why it failed.
+class FileData final : public BlockSource {
+ public:
+  explicit FileData(const InputFile& file) : file_(file) {}
+  std::uint64_t Size() const override { return file_.Size(); }
+  // The encoder asks only for bytes below Size(), so a short read means the file shrank.
+  bool ReadAt(std::uint64_t offset, char* data, std::size_t length,
+              std::size_t* got) const override {
+    if (!file_.ReadInto(offset, data, length, got, &error)) return false;
+    shrank = shrank || *got < length;
+    return true;
+  }
+  mutable std::string error;
+  mutable bool shrank = false;
+
+ private:
+  const InputFile& file_;
 };
 
 class Pipeline {
@@ -43,14 +65,14 @@ class Pipeline {
 
   ~Pipeline() { StopAndJoin(); }
 
-  bool Run(const std::function<bool(std::size_t, const Bytes&)>& deliver,
+  bool Run(const std::function<bool(std::size_t, const CompressedBlock&)>& deliver,
            const std::function<void(std::size_t, std::uint64_t)>& progress) {
     const unsigned threads = static_cast<unsigned>(
         std::min<std::size_t>(std::max(1u, settings_.threads), jobs_.size()));
     for (unsigned t = 0; t < threads; ++t) workers_.emplace_back([this] { Work(); });
 
     for (std::size_t index = 0; index < jobs_.size(); ++index) {
-      Bytes block;
+      CompressedBlock block;
       {
         std::unique_lock lock(mutex_);
         while (slots_[index].state == Slot::State::kWaiting) {
@@ -68,7 +90,7 @@ class Pipeline {
       const bool delivered = deliver(index, block);
       {
         std::lock_guard lock(mutex_);
-        inFlight_ -= block.size();
+        inFlight_ -= block.HeldInMemory();
         nextWrite_ = index + 1;
       }
       changed_.notify_all();
@@ -119,10 +141,10 @@ class Pipeline {
         stats_.peakAhead = std::max(stats_.peakAhead, nextTake_ - nextWrite_);
       }
 
-      Bytes block;
+      CompressedBlock block;
       std::optional<PackError> error;
       try {
-        block = Compress(index);
+        block = Compress(index, cost > budget_);
       } catch (const PackError& e) {
         error = e;
       } catch (const std::bad_alloc&) {
@@ -140,7 +162,7 @@ class Pipeline {
           slot.error = std::move(error);
           failLimit_ = std::min(failLimit_.load(), index + 1);
         } else if (!error) {
-          inFlight_ += block.size();
+          inFlight_ += block.HeldInMemory();
           slot.block = std::move(block);
           slot.state = Slot::State::kDone;
         }
@@ -149,15 +171,17 @@ class Pipeline {
     }
   }
 
-  Bytes Compress(std::size_t index) {
+  // A file over the budget runs alone; its block goes to a spill file as it is made.
+  CompressedBlock Compress(std::size_t index, bool overBudget) {
     const CompressJob& job = jobs_[index];
-    Bytes data;
+    InputFile file;
     std::string reason;
-    if (!ReadWholeFileAt(job.source, &data, &reason)) Refuse(job.source, "cannot read: " + reason);
-    if (data.size() > kMaxBlockDataSize) {
+    if (!file.Open(job.source, &reason)) Refuse(job.source, "cannot read: " + reason);
+    if (file.Size() > kMaxBlockDataSize) {
       Refuse(job.source, "the file grew larger than a package can hold while it was read");
     }
-    if (data.empty()) return {};
+    if (file.Size() == 0) return {};
+    const FileData data(file);
 
     std::uint64_t reported = 0;
     EncodeOptions options = settings_.encode;
@@ -166,11 +190,30 @@ class Pipeline {
       reported = std::max(reported, done);
       return !Cancelled(index);
     };
-    Bytes block = EncodeBlock(data, options);
-    bytesDone_ += data.size() - std::min<std::uint64_t>(reported, data.size());
-    if (block.empty() && !Cancelled(index)) {
+
+    const bool spills = overBudget && !settings_.spillPath.empty();
+    const std::string spillPath = settings_.spillPath + "." + std::to_string(index);
+    CompressedBlock block;  // declared before the spill file: closed first, then removed
+    OutputFile spill;
+    Bytes bytes;
+    ByteSink sink = [&bytes](ByteView piece) { return TryAppend(bytes, piece.data(), piece.size()); };
+    if (spills) {
+      block = CompressedBlock::Spilled(spillPath);
+      if (!spill.Create(spillPath, &reason)) Refuse(spillPath, "cannot create: " + reason);
+      sink = [&](ByteView piece) { return spill.Write(piece, &reason); };
+    }
+    const std::optional<std::uint64_t> length = EncodeBlockTo(data, sink, options);
+    bytesDone_ += file.Size() - std::min(reported, file.Size());
+    if (!length) {
+      if (Cancelled(index)) return {};
+      if (!data.error.empty()) Refuse(job.source, "cannot read: " + data.error);
+      if (data.shrank) Refuse(job.source, "the file got shorter while it was read");
+      if (spills && !reason.empty()) Refuse(spillPath, "cannot write: " + reason);
       Refuse(job.source, "cannot compress the file (out of memory)");
     }
+    if (!spills) return CompressedBlock::InMemory(std::move(bytes));
+    if (!spill.Close(&reason)) Refuse(spillPath, "cannot write: " + reason);
+    block.SetSpilledSize(*length);
     return block;
   }
 
@@ -194,6 +237,53 @@ class Pipeline {
 
 }  // namespace
 
+CompressedBlock CompressedBlock::InMemory(Bytes bytes) {
+  CompressedBlock block;
+  block.size_ = bytes.size();
+  block.bytes_ = std::move(bytes);
+  return block;
+}
+
+CompressedBlock CompressedBlock::Spilled(std::string path) {
+  CompressedBlock block;
+  block.spill_ = std::move(path);
+  return block;
+}
+
+CompressedBlock::CompressedBlock(CompressedBlock&& other) noexcept
+    : bytes_(std::move(other.bytes_)),
+      spill_(std::exchange(other.spill_, {})),
+      size_(std::exchange(other.size_, 0)) {}
+
+CompressedBlock& CompressedBlock::operator=(CompressedBlock&& other) noexcept {
+  if (this != &other) {
+    if (!spill_.empty()) RemoveFile(spill_);
+    bytes_ = std::move(other.bytes_);
+    spill_ = std::exchange(other.spill_, {});
+    size_ = std::exchange(other.size_, 0);
+  }
+  return *this;
+}
+
+CompressedBlock::~CompressedBlock() {
+  if (!spill_.empty()) RemoveFile(spill_);
+}
+
+bool CompressedBlock::ForEachPiece(const std::function<bool(ByteView)>& put) const {
+  if (spill_.empty()) return bytes_.empty() || put(bytes_);
+  InputFile file;
+  std::string reason;
+  if (!file.Open(spill_, &reason)) Refuse(spill_, "cannot read back: " + reason);
+  Bytes piece;
+  for (std::uint64_t offset = 0; offset < size_; offset += piece.size()) {
+    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(kSpillPiece, size_ - offset));
+    if (!file.ReadAt(offset, want, &piece, &reason)) Refuse(spill_, "cannot read back: " + reason);
+    if (piece.empty()) Refuse(spill_, "the spill file is shorter than the block written to it");
+    if (!put(piece)) return false;
+  }
+  return true;
+}
+
 std::uint64_t InFlightCost(std::uint64_t size, const EncodeOptions& options) {
   if (size == 0) return 0;
   const std::uint64_t window = EncoderWindow(size, options.Window);
@@ -203,7 +293,8 @@ std::uint64_t InFlightCost(std::uint64_t size, const EncodeOptions& options) {
   const int algo = options.Algo >= 0 ? options.Algo : (options.Level < 5 ? 0 : 1);
   const bool hashChain = options.BtMode >= 0 ? options.BtMode == 0 : algo == 0;
   const std::uint64_t tables = window * (hashChain ? 15 : 23) / 2 + 2 * kMiB;
-  // The data, and the compressed copy growing beside it.
+  // The file is read in pieces, but its block grows in memory: incompressible data makes it as
+  // large as the file, and a string moving to a buffer twice as large holds both for a moment.
   return size * 3 + tables;
 }
 
@@ -213,7 +304,7 @@ std::uint64_t DefaultMemoryBudget() {
 }
 
 bool CompressInOrder(const std::vector<CompressJob>& jobs, const CompressSettings& settings,
-                     const std::function<bool(std::size_t, const Bytes&)>& deliver,
+                     const std::function<bool(std::size_t, const CompressedBlock&)>& deliver,
                      const std::function<void(std::size_t, std::uint64_t)>& progress,
                      CompressStats* stats) {
   if (jobs.empty()) return true;

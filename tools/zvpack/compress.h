@@ -3,9 +3,10 @@
 // Workers take files strictly in list order, so the file written next is always either being
 // compressed or the next one taken, and the output never depends on the number of threads or
 // on which worker finishes first. Finished blocks wait in a bounded reorder window until their
-// turn. Memory is admitted by an estimate per file (its bytes, its compressed bytes and the
-// encoder's tables): a file starts only while the files in flight stay inside the budget, or
-// when it would be the only one.
+// turn. Files are read in pieces, never whole. Memory is admitted by an estimate per file (its
+// compressed bytes and the encoder's tables): a file starts only while the files in flight stay
+// inside the budget, or when it would be the only one; such a file (larger than the budget)
+// streams its block to a spill file, so it is never held in memory either.
 #pragma once
 
 #include <cstddef>
@@ -28,7 +29,34 @@ struct CompressSettings {
   unsigned threads = 1;
   std::uint64_t memoryBudget = 0;  // 0: DefaultMemoryBudget()
   std::size_t reorderWindow = 0;   // files ahead of the next one to write; 0: 16 per thread, at least 64
+  // Where the block of a file over the budget waits for its turn: this path plus "." and the
+  // file's index. Empty: such a block is held in memory like the others.
+  std::string spillPath;
   EncodeOptions encode;
+};
+
+// A file's finished block: in memory, or in a spill file that goes when the block does.
+class CompressedBlock {
+ public:
+  CompressedBlock() = default;
+  static CompressedBlock InMemory(Bytes bytes);
+  // Takes over the spill file at path (also one still being written) and removes it at the end.
+  static CompressedBlock Spilled(std::string path);
+  CompressedBlock(CompressedBlock&& other) noexcept;
+  CompressedBlock& operator=(CompressedBlock&& other) noexcept;
+  ~CompressedBlock();
+
+  std::uint64_t Size() const { return size_; }
+  void SetSpilledSize(std::uint64_t size) { size_ = size; }
+  std::uint64_t HeldInMemory() const { return bytes_.size(); }
+  // Hands the block to put in order, in pieces of at most a few MiB. False when put refuses a
+  // piece; throws PackError naming the spill file when it cannot be read back whole.
+  bool ForEachPiece(const std::function<bool(ByteView)>& put) const;
+
+ private:
+  Bytes bytes_;
+  std::string spill_;
+  std::uint64_t size_ = 0;
 };
 
 struct CompressStats {
@@ -36,8 +64,8 @@ struct CompressStats {
   std::size_t peakAhead = 0;   // most files taken beyond the one written next
 };
 
-// What a file of this size costs while it is compressed (its bytes, room for the compressed
-// bytes, the encoder's window and match-finder tables).
+// What a file of this size costs while it is compressed (its compressed bytes as they grow,
+// the encoder's window and match-finder tables).
 std::uint64_t InFlightCost(std::uint64_t size, const EncodeOptions& options);
 
 // The memory files in flight may take together: well inside the 2 GiB of a 32-bit process,
@@ -47,10 +75,11 @@ std::uint64_t DefaultMemoryBudget();
 // Reads and encodes every job and calls deliver(index, block) for each in job order, on the
 // calling thread; an empty file gives an empty block. progress(filesDone, bytesDone) is called
 // on the calling thread now and then (bytes of finished files plus the encoders' progress).
-// Throws PackError naming the file when a file cannot be read, has grown past the limit, or
-// cannot be compressed; deliver returning false stops the work (returns false).
+// Throws PackError naming the file when a file cannot be read, has grown past the limit or
+// shrunk while it was read, or cannot be compressed, and naming the spill file when that cannot
+// be written; deliver returning false stops the work (returns false).
 bool CompressInOrder(const std::vector<CompressJob>& jobs, const CompressSettings& settings,
-                     const std::function<bool(std::size_t, const Bytes&)>& deliver,
+                     const std::function<bool(std::size_t, const CompressedBlock&)>& deliver,
                      const std::function<void(std::size_t, std::uint64_t)>& progress,
                      CompressStats* stats = nullptr);
 

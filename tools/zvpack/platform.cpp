@@ -3,11 +3,17 @@
 
 namespace zv::pack {
 
+bool InputFile::ReadInto(std::uint64_t offset, char* data, std::size_t count, std::size_t* got,
+                         std::string* error) const {
+  if (reader_.ReadAt(offset, data, count, got)) return true;
+  if (error) *error = LastSystemError();  // FileReader leaves the failed call's reason
+  return false;
+}
+
 bool InputFile::ReadAt(std::uint64_t offset, std::size_t count, Bytes* out, std::string* error) const {
   out->resize(count);
   std::size_t got = 0;
-  if (!reader_.ReadAt(offset, out->data(), count, &got)) {
-    if (error) *error = LastSystemError();  // FileReader leaves the failed call's reason
+  if (!ReadInto(offset, out->data(), count, &got, error)) {
     out->clear();
     return false;
   }

@@ -60,6 +60,9 @@ class InputFile {
   // Reads up to count bytes at offset into out (resized to what was read). False on a read
   // error, with the reason in *error when given. (platform.cpp)
   bool ReadAt(std::uint64_t offset, std::size_t count, Bytes* out, std::string* error = nullptr) const;
+  // The same into the caller's buffer; *got is how many bytes were read. (platform.cpp)
+  bool ReadInto(std::uint64_t offset, char* data, std::size_t count, std::size_t* got,
+                std::string* error = nullptr) const;
 
  private:
   FileReader reader_;
