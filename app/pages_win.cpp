@@ -2,6 +2,8 @@
 // design units on the page canvas.
 #include <windows.h>
 
+#include <span>
+
 #include "app/installer_win.h"
 #include "app/texts.h"
 #include "paint/canvas.h"
@@ -20,7 +22,7 @@ constexpr COLORREF kGreen = 0x008000;
 constexpr COLORREF kPaleYellow = 0xE0FFFF;
 constexpr COLORREF kShadowText = 0x80000000 | COLOR_BTNSHADOW;  // a system colour, by index
 constexpr UINT kCentredLine = DT_CENTER | DT_SINGLELINE;  // 33
-constexpr wchar_t kYaHei[] = L"Microsoft YaHei";
+constexpr const wchar_t* kYaHei = kCanvasDefaultFace;  // "Microsoft YaHei": one copy in the stub
 constexpr wchar_t kSimHei[] = L"SimHei";
 constexpr char kHeaderOverride[] = "FF00008B";  // palette entry 1 becomes dark blue
 
@@ -73,8 +75,7 @@ constexpr PageText kFinishTexts[] = {
     {kYaHei, 12, false, kGreen, 253, 138, 0, 0, text::kSlogan, nullptr},
 };
 
-template <size_t N>
-void PaintTexts(PageCanvas& canvas, const PageText (&texts)[N]) {
+void PaintTexts(PageCanvas& canvas, std::span<const PageText> texts) {
   for (const PageText& t : texts) {
     canvas.SetFont(t.face, t.size, t.bold, false, false, false);
     const COLORREF colour = (t.colour & 0x80000000) ? GetSysColor(t.colour & 0xFF) : t.colour;
@@ -89,6 +90,13 @@ void PaintTexts(PageCanvas& canvas, const PageText (&texts)[N]) {
 }
 
 void Picture(PageCanvas& canvas, int slot, float x, float y, float size, const char* overrides) {
+  // A repaint of part of the page (the label during extraction, 30 times a second) skips the
+  // pictures outside it: they cost more than all the rest of the page.
+  const RECT box{static_cast<LONG>(x * canvas.scaleX), static_cast<LONG>(y * canvas.scaleY),
+                 static_cast<LONG>((x + size) * canvas.scaleX) + 1,
+                 static_cast<LONG>((y + size) * canvas.scaleY) + 1};
+  RECT common;
+  if (canvas.openedForPaint && !IntersectRect(&common, &box, &canvas.paintInfo.rcPaint)) return;
   PaintVectorPicture(canvas, x, y, size, size, gPagePictures[slot], overrides);
 }
 

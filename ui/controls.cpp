@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "ui/internal.h"
+#include "ui/properties.h"
 #include "win/screen.h"
 
 namespace zv {
@@ -308,6 +309,23 @@ LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM l
       break;
     case WM_NCDESTROY:
       ::RemovePropW(window, kOldWndProcProp);
+      break;
+    case PBM_SETPOS:
+    case PBM_DELTAPOS:
+    case PBM_STEPIT:
+      // A bar moved once per item of a long job (a worker moving it once per file) would paint
+      // itself on every move, on the window's thread; its paint waits for its repaint timer.
+      ScheduleRepaint(window);
+      break;
+    case WM_PAINT:
+      if (const ControlData* record = GetControlData(window);
+          record && (record->flags & kFlagRepaintDue)) {
+        ::ValidateRect(window, nullptr);  // the timer repaints the whole control
+        return 0;
+      }
+      break;
+    case WM_TIMER:
+      if (HandleRepaintTimer(window, wParam)) return 0;
       break;
     case WM_SETFOCUS: {
       HWND form = ::GetParent(window);

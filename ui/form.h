@@ -25,7 +25,7 @@ inline constexpr COLORREF kNoColor = 0xFFFFFFFFu;        // -1 as a COLORREF: "n
 inline constexpr wchar_t kControlProp[] = L"kwd_Control_Ptr";
 inline constexpr wchar_t kOldWndProcProp[] = L"OLDWNDPROC";
 inline constexpr UINT_PTR kRepaintTimerId = 357897;
-inline constexpr UINT kRepaintDelayMs = 25;
+inline constexpr UINT kRepaintDelayMs = 33;  // at most about 30 delayed repaints a second
 
 // Flags bits of ControlData.
 inline constexpr uint32_t kFlagState = 1u << 0;
@@ -33,6 +33,7 @@ inline constexpr uint32_t kFlagVisible = 1u << 1;
 inline constexpr uint32_t kFlagContainer = 1u << 2;  // frame: contains the controls inside it
 inline constexpr uint32_t kFlagMnemonic = 1u << 2;   // label: "&" marks a mnemonic
 inline constexpr uint32_t kFlagEllipsis = 1u << 3;             // label: DT_WORD_ELLIPSIS
+inline constexpr uint32_t kFlagRepaintDue = 1u << 4;  // form or windowed control: repaint timer set
 
 struct AccelTraits : Win32Release {
   using Value = HACCEL;
@@ -93,6 +94,7 @@ struct ControlData {
   WindowHandle tooltip;
   CursorHandle cursor;
   int32_t left = 0, top = 0, width = 0, height = 0;  // design units
+  RECT repaintArea{};  // form or windowed control: what its due repaint covers, client pixels
   int32_t anchorMode = 0;
   int32_t rightMargin = 0, bottomMargin = 0, centerOffsetX = 0, centerOffsetY = 0;
   int32_t firstFormWidth = 0, firstFormHeight = 0;

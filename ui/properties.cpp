@@ -21,6 +21,8 @@ bool IsSystemCode(uint32_t code) { return (code & 0xFFFFFFu) == kSystemColorMark
 
 bool Exists(HWND window) { return window && ::IsWindow(window); }
 
+constexpr LONG kWholeWindowEdge = 0x7FFF;  // right and bottom of a repaint area of all the window
+
 bool ClassIs(HWND window, const wchar_t* name) {
   wchar_t className[260];
   return ::GetClassNameW(window, className, 260) > 0 && ::lstrcmpiW(className, name) == 0;
@@ -190,7 +192,16 @@ void SetBit(uint32_t& flags, uint32_t bit, bool on) { flags = on ? flags | bit :
 }  // namespace
 
 void SetWindowlessCaption(const WindowlessHandle& c, const std::wstring& caption) {
-  ChangeWindowless(c, true, [&](ControlData& r) { r.caption = caption; });
+  ChangeWindowless(c, false, [&](ControlData& r) {
+    r.caption = caption;
+    // The text is drawn clipped to the control's box, so the box (and the pixel of smoothed edge
+    // around it) is all that changes; a label that sizes itself to its text (alignment 9) or
+    // turns it (an angle) may reach beyond, and repaints the whole form.
+    const RECT box{ScaleFromDesign(r.left) - 1, ScaleFromDesign(r.top) - 1,
+                   ScaleFromDesign(r.left + r.width) + 2, ScaleFromDesign(r.top + r.height) + 2};
+    const bool inBox = ((r.flags >> 16) & 0xFF) != 9 && r.kindValues[0] == 0;
+    ScheduleRepaint(c.form, inBox ? &box : nullptr);
+  });
 }
 
 void SetWindowlessVisible(const WindowlessHandle& c, bool visible) {
@@ -240,11 +251,20 @@ void SetContainer(const WindowlessHandle& c, bool container) {
   ChangeWindowless(c, false, [&](ControlData& r) { SetBit(r.flags, kFlagContainer, container); });
 }
 
-void ScheduleRepaint(HWND form) {
-  if (!Exists(form)) return;
-  // Restarting the timer on every change makes a burst of changes cost one repaint.
-  ::KillTimer(form, kRepaintTimerId);
-  ::SetTimer(form, kRepaintTimerId, kRepaintDelayMs, nullptr);
+void ScheduleRepaint(HWND window, const RECT* area) {
+  if (!Exists(window)) return;
+  // The first change arms the timer and later ones join the repaint it brings, however fast they
+  // come (a worker reports every file). A window without a record restarts it on every change.
+  const RECT add = area ? *area : RECT{0, 0, kWholeWindowEdge, kWholeWindowEdge};
+  if (ControlData* record = GetControlData(window)) {
+    if (record->flags & kFlagRepaintDue) {
+      ::UnionRect(&record->repaintArea, &record->repaintArea, &add);
+      return;
+    }
+    record->flags |= kFlagRepaintDue;
+    record->repaintArea = add;
+  }
+  ::SetTimer(window, kRepaintTimerId, kRepaintDelayMs, nullptr);
 }
 
 // ---- Forms ----
@@ -534,10 +554,16 @@ bool HandleSetCursor(HWND, WPARAM wParam, LPARAM lParam) {
   return true;
 }
 
-bool HandleRepaintTimer(HWND form, WPARAM timerId) {
+bool HandleRepaintTimer(HWND window, WPARAM timerId) {
   if (timerId != kRepaintTimerId) return false;
-  ::KillTimer(form, kRepaintTimerId);
-  Repaint(form);
+  ::KillTimer(window, kRepaintTimerId);
+  RECT area{0, 0, kWholeWindowEdge, kWholeWindowEdge};
+  if (ControlData* record = GetControlData(window)) {
+    record->flags &= ~kFlagRepaintDue;
+    area = record->repaintArea;
+  }
+  ::InvalidateRect(window, &area, TRUE);
+  ::UpdateWindow(window);
   return true;
 }
 

@@ -1,6 +1,6 @@
 // Property operations on windowed controls, windowless controls and forms; colour codes; the
-// delayed repaint of windowless controls; and the standard message handling every form's window
-// procedure performs.
+// delayed repaint of windowless controls and progress bars; and the standard message handling
+// every form's window procedure performs.
 #pragma once
 
 #include <windows.h>
@@ -43,7 +43,9 @@ void SetWindowlessFont(const WindowlessHandle& c, const std::wstring& fontText);
 void SetWindowlessTextAngle(const WindowlessHandle& c, float degrees);
 void SetWindowlessCharWidth(const WindowlessHandle& c, int width);
 void SetContainer(const WindowlessHandle& c, bool container);
-void ScheduleRepaint(HWND form);
+// One delayed repaint of a form or control, of `area` (client pixels) or of all of it (null). A
+// change while one is due joins it: at most one repaint per kRepaintDelayMs, after the last change.
+void ScheduleRepaint(HWND window, const RECT* area = nullptr);
 
 // Forms.
 void SetWindowText(HWND form, const std::wstring& text);
@@ -67,8 +69,9 @@ bool HandleColorMessage(HWND form, UINT message, WPARAM wParam, LPARAM lParam, L
 void HandleSysColorChange(HWND form);
 // WM_SETCURSOR: true (answer TRUE) when the window under the cursor has a cursor of its own.
 bool HandleSetCursor(HWND form, WPARAM wParam, LPARAM lParam);
-// WM_TIMER: true when it was the repaint timer (then killed, and the form repainted).
-bool HandleRepaintTimer(HWND form, WPARAM timerId);
+// WM_TIMER: true when it was the repaint timer (then killed, and what the changes since it was
+// set covered repainted). Controls made with SubclassProc handle their own.
+bool HandleRepaintTimer(HWND window, WPARAM timerId);
 // WM_SIZE: LayoutAnchors unless the form was minimised.
 void HandleSize(HWND form, WPARAM sizeType);
 // All of the above in one call. True when the message is answered (result in *result); false

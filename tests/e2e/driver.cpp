@@ -73,6 +73,21 @@ bool SavePng(HBITMAP bitmap, const std::wstring& path) {
   return saved;
 }
 
+// A bitmap of a part of the screen, for the caller to delete.
+HBITMAP CopyScreen(const RECT& rect) {
+  const int w = rect.right - rect.left;
+  const int h = rect.bottom - rect.top;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, w, h, screen, rect.left, rect.top, SRCCOPY);
+  SelectObject(memory, old);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return bitmap;
+}
+
 std::wstring& ScreenshotFolder() {
   static std::wstring folder = Widen(ZV_SCREENS_DIR);
   return folder;
@@ -314,7 +329,7 @@ int Installer::Page() {
 
 bool Installer::WaitForPage(int page, int timeoutMs) {
   const bool reached = WaitUntil([&] { return Page() == page; }, timeoutMs);
-  if (reached) Sleep(300);  // let the page finish painting (the repaint timer is 25 ms)
+  if (reached) Sleep(300);  // let the page finish painting (the repaint timer is 33 ms)
   return reached;
 }
 
@@ -358,19 +373,31 @@ bool Installer::Screenshot(const std::wstring& name, HWND window) {
   if (!window) return false;
   RECT rect{};
   GetWindowRect(window, &rect);
-  const int w = rect.right - rect.left;
-  const int h = rect.bottom - rect.top;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, w, h, screen, rect.left, rect.top, SRCCOPY);
-  SelectObject(memory, old);
+  HBITMAP bitmap = CopyScreen(rect);
   const bool saved = SavePng(bitmap, ScreensFolder() + name + L".png");
   DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
   return saved;
+}
+
+ScreenPixels ReadScreen(const RECT& rect) {
+  ScreenPixels area;
+  area.width = rect.right - rect.left;
+  const int height = rect.bottom - rect.top;
+  area.pixels.resize(static_cast<size_t>(area.width) * height);
+  HBITMAP bitmap = CopyScreen(rect);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = area.width;
+  info.bmiHeader.biHeight = -height;  // top row first
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  HDC screen = GetDC(nullptr);
+  GetDIBits(screen, bitmap, 0, height, area.pixels.data(), &info, DIB_RGB_COLORS);
+  ReleaseDC(nullptr, screen);
+  DeleteObject(bitmap);
+  for (std::uint32_t& pixel : area.pixels) pixel &= 0xFFFFFF;
+  return area;
 }
 
 }  // namespace e2e

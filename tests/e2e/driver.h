@@ -110,6 +110,14 @@ class Installer {
   HWND form_ = nullptr;
 };
 
+// A part of the screen (screen coordinates) as 0x00RRGGBB pixels, rows top first.
+struct ScreenPixels {
+  int width = 0;
+  std::vector<std::uint32_t> pixels;
+  std::uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+ScreenPixels ReadScreen(const RECT& rect);
+
 // Where Screenshot saves: build/screens/ unless a program chooses another folder (made when
 // a screenshot is saved).
 void SetScreenshotFolder(const std::wstring& folder);

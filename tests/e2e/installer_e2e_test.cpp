@@ -399,6 +399,63 @@ TEST(Package, CorruptBlockIsNotWrittenAsAnEmptyFile) {
   }
 }
 
+// While the worker waits on a question, the extraction page shows where it stands: the bar at the
+// file's place and the label with the file's name. Both are painted on a timer, not on each
+// change, so this also shows that the last change before the wait reached the screen.
+TEST(Wizard, ExtractionPageShowsTheFileTheWorkerAsksAbout) {
+  const std::string name = "第四个文件的名字很长很长很长很长很长很长.bin";  // wider than other texts
+  const std::vector<Entry> entries = {{"a.txt", "a", kTime1},
+                                      {"b.txt", "b", kTime1},
+                                      {"c.txt", "c", kTime1},
+                                      {name, RandomBytes(5000, 4), kTime1},
+                                      {"e.txt", "e", kTime1}};
+  std::vector<zv::Bytes> blocks;
+  for (const Entry& e : entries) blocks.push_back(zv::EncodeBlock(e.content));
+  blocks[3].resize(blocks[3].size() / 3);  // the fourth of five files does not decode
+  const std::wstring exe = InstallerPath(L"asking");
+  const zv::Bytes info = zv::EncodeBlock(zv::BuildInfoBlock(Info("询问软件", "a.txt")));
+  WriteInstaller(exe, BuildPackageFromBlocks(info, zv::EncodeBlock(RawFileList(entries)), blocks));
+  Installer setup(exe);
+  GoToFolderPage(setup, Scratch(L"asking-target"));
+  // Message boxes stand in the middle of the screen: the form goes to its corner, out of their way.
+  SetWindowPos(setup.Form(), nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  setup.Click(kNext);
+  auto box = setup.WaitForMessageBox();
+  ASSERT_TRUE(box);
+
+  // The bar runs from 0 to 4 and stands at 3: filled to three quarters.
+  RECT bar{};
+  GetClientRect(setup.Item(kProgress), &bar);
+  MapWindowPoints(setup.Item(kProgress), nullptr, reinterpret_cast<POINT*>(&bar), 2);
+  const ScreenPixels barPixels = ReadScreen(bar);
+  const COLORREF fill = GetSysColor(COLOR_HIGHLIGHT);
+  const std::uint32_t fillPixel = (GetRValue(fill) << 16) | (GetGValue(fill) << 8) | GetBValue(fill);
+  int filled = 0;
+  for (int x = 0; x < barPixels.width; ++x) {
+    if (barPixels.At(x, (bar.bottom - bar.top) / 2) == fillPixel) filled = x + 1;
+  }
+  EXPECT_NEAR(static_cast<double>(filled) / barPixels.width, 0.75, 0.1);
+
+  // The label (15, 200, 400 x 14 design units) shows the name: its text reaches beyond 170, where
+  // the label's start text ends.
+  HDC screen = GetDC(nullptr);
+  const double scale = GetDeviceCaps(screen, LOGPIXELSX) / 96.0;
+  ReleaseDC(nullptr, screen);
+  POINT origin{0, 0};
+  ClientToScreen(setup.Form(), &origin);
+  auto at = [&](int design) { return static_cast<LONG>(design * scale); };
+  const ScreenPixels label =
+      ReadScreen({origin.x + at(170), origin.y + at(200), origin.x + at(415), origin.y + at(214)});
+  int dark = 0;
+  for (std::uint32_t pixel : label.pixels) {
+    if ((pixel >> 16) < 0x60 && ((pixel >> 8) & 0xFF) < 0x60 && (pixel & 0xFF) < 0x60) ++dark;
+  }
+  EXPECT_GT(dark, 20) << "the label should show " << name;
+
+  setup.Answer(*box, IDABORT);
+  EXPECT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
+}
+
 struct ShellLink {
   std::wstring target, folder, description;
 };
@@ -548,8 +605,12 @@ TEST(Finish, PackageNumberOneRunsTheBatchAndStartsQQGame) {
 }
 
 TEST(Wizard, CloseDuringExtractionAsksAndStopsAfterTheCurrentFile) {
+  // The worker goes on while both questions are asked (about a second and a half): 2000 files
+  // keep it busy for several seconds, well past the second answer.
   std::vector<Entry> entries;
-  for (int i = 0; i < 300; ++i) entries.push_back({"f" + std::to_string(i) + ".bin", RandomBytes(40000, i), kTime1});
+  for (int i = 0; i < 2000; ++i) {
+    entries.push_back({"f" + std::to_string(i) + ".bin", RandomBytes(2000, i), kTime1});
+  }
   const std::wstring exe = MakeInstaller(L"closing", Info("关闭软件", "f0.bin"), entries);
   const std::wstring target = Scratch(L"closing-target") + L"关闭软件";
   Installer setup(exe);
@@ -569,7 +630,7 @@ TEST(Wizard, CloseDuringExtractionAsksAndStopsAfterTheCurrentFile) {
   ASSERT_TRUE(yes);
   setup.Answer(*yes, IDYES);
   EXPECT_EQ(setup.WaitForExit(60000), std::optional<DWORD>(0));
-  EXPECT_FALSE(Exists(target + L"\\f299.bin")) << "the worker should have stopped early";
+  EXPECT_FALSE(Exists(target + L"\\f1999.bin")) << "the worker should have stopped early";
 }
 
 }  // namespace
