@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "win/handles.h"
+
 namespace zv {
 
 // WriteFileWithTime results.
@@ -22,7 +24,27 @@ bool MakeFolderTree(const std::wstring& path);  // true when the folder exists a
 // Name of the first entry matching the pattern whose attributes share a bit with the mask
 // (attributes in *attributes), or empty.
 std::wstring FindFirstMatch(const std::wstring& pattern, DWORD mask, DWORD* attributes);
+// Writes the whole file as one piece through the steps below: 0 written, 1 the file could not be
+// created or put in place, 2 a write failed.
 int WriteFileWithTime(const std::wstring& path, std::string_view bytes, const FILETIME& lastWrite);
+
+// A file written in pieces under a temporary name in its folder and moved over its final name
+// only when complete and stamped: a write that stops half way (an error, an abort, the process
+// killed) leaves the earlier file as it was, never a torn one, and a hard or symbolic link at
+// the final name is replaced, not written through.
+struct PartialFile {
+  FileHandle handle;
+  std::wstring temporary;  // empty once moved or removed
+};
+// Creates the temporary file beside path; false when it cannot be created.
+bool BeginPartialFile(const std::wstring& path, PartialFile& file);
+bool AppendPartialFile(const PartialFile& file, std::string_view bytes);
+// Sets the last-write time, closes the file and moves it over path (replacing, written
+// through). kWriteOk, or kWriteOpenFailed when it cannot take the final name (a locked or
+// read-only file there); the temporary file is removed then.
+int FinishPartialFile(PartialFile& file, const std::wstring& path, const FILETIME& lastWrite);
+// Closes and removes the temporary file of an unfinished write; nothing when there is none.
+void DropPartialFile(PartialFile& file);
 bool ChangeCurrentFolder(const std::wstring& path);
 
 }  // namespace zv

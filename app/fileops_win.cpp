@@ -9,6 +9,7 @@ namespace zv {
 namespace {
 
 constexpr wchar_t kSeparator = L'\\';
+constexpr wchar_t kPartialName[] = L"~zvsetup.partial";
 
 // "X:" or "X:\": a drive root. The directory search cannot find a root by its name, so roots are
 // tested through their attributes instead.
@@ -92,22 +93,52 @@ std::wstring FindFirstMatch(const std::wstring& pattern, DWORD mask, DWORD* attr
   return {};
 }
 
-int WriteFileWithTime(const std::wstring& path, std::string_view bytes, const FILETIME& lastWrite) {
-  FileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return kWriteOpenFailed;
+bool BeginPartialFile(const std::wstring& path, PartialFile& file) {
+  DropPartialFile(file);
+  // One fixed name per folder: files are written one after the other, and a name left by a
+  // killed install is simply taken over by the next one.
+  file.temporary = path.substr(0, path.rfind(kSeparator) + 1) + kPartialName;
+  file.handle.reset(::CreateFileW(file.temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  return static_cast<bool>(file.handle);
+}
 
-  // One call for the whole content. An empty content still passes a valid buffer: some systems
-  // reject a null buffer even for zero bytes.
+bool AppendPartialFile(const PartialFile& file, std::string_view bytes) {
+  // A valid buffer even for zero bytes: some systems reject a null one.
   static const char kNothing = 0;
   const char* data = bytes.empty() ? &kNothing : bytes.data();
   const DWORD size = static_cast<DWORD>(bytes.size());
   DWORD written = 0;
-  const bool ok = ::WriteFile(file.get(), data, size, &written, nullptr) != FALSE && written == size;
+  return ::WriteFile(file.handle.get(), data, size, &written, nullptr) != FALSE && written == size;
+}
 
+int FinishPartialFile(PartialFile& file, const std::wstring& path, const FILETIME& lastWrite) {
   // Only the last-write time is given; creation and access times stay as the system set them.
-  ::SetFileTime(file.get(), nullptr, nullptr, &lastWrite);
-  return ok ? kWriteOk : kWriteFailed;
+  ::SetFileTime(file.handle.get(), nullptr, nullptr, &lastWrite);
+  file.handle.reset();
+  if (::MoveFileExW(file.temporary.c_str(), path.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    file.temporary.clear();
+    return kWriteOk;
+  }
+  DropPartialFile(file);
+  return kWriteOpenFailed;
+}
+
+void DropPartialFile(PartialFile& file) {
+  file.handle.reset();
+  if (!file.temporary.empty()) ::DeleteFileW(file.temporary.c_str());
+  file.temporary.clear();
+}
+
+int WriteFileWithTime(const std::wstring& path, std::string_view bytes, const FILETIME& lastWrite) {
+  PartialFile file;
+  if (!BeginPartialFile(path, file)) return kWriteOpenFailed;
+  if (!AppendPartialFile(file, bytes)) {
+    DropPartialFile(file);
+    return kWriteFailed;
+  }
+  return FinishPartialFile(file, path, lastWrite);
 }
 
 bool ChangeCurrentFolder(const std::wstring& path) {

@@ -58,7 +58,7 @@ void PutText(IDispatch* object, const wchar_t* property, const std::wstring& val
 
 void CreateDesktopShortcut(const std::wstring& linkPath, const std::wstring& target,
                            const std::wstring& workingFolder, const std::wstring& description) {
-  const HRESULT init = CoInitialize(nullptr);
+  const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   const bool uninitialize = init == S_OK || init == S_FALSE;
   {
     DispatchPtr shortcut;

@@ -17,8 +17,8 @@ namespace zv {
 
 Form1Object gForm1;
 int gWizardState = 1;
-std::wstring gPageTitle;
-std::wstring gPageSubtitle;
+constinit std::wstring gPageTitle;
+constinit std::wstring gPageSubtitle;
 
 namespace {
 

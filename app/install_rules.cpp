@@ -5,7 +5,7 @@ namespace zv {
 ModulePath SplitModulePath(const Text& path) {
   constexpr size_t kFolderMax = 259;
   constexpr size_t kNameMax = 99;
-  const size_t sep = path.find_last_of(u":/\\");
+  const size_t sep = path.find_last_of(ZV_TEXT(":/\\"));
   ModulePath result;
   if (sep == Text::npos) {
     result.name = path.substr(0, kNameMax);
@@ -25,7 +25,7 @@ Text TrimSpaces(const Text& text) {
 
 Text WithTrailingSeparator(const Text& text) {
   if (!text.empty() && text.back() == u'\\') return text;
-  return text + u'\\';
+  return text + ZV_TEXT('\\');
 }
 
 FolderVerdict CheckTargetFolder(const Text& boxText) {
@@ -39,7 +39,7 @@ FolderVerdict CheckTargetFolder(const Text& boxText) {
 }
 
 bool IsBatchProgram(const Text& programFile) {
-  static const Text kSuffix = u".bat";
+  static const Text kSuffix = ZV_TEXT(".bat");
   return programFile.size() >= kSuffix.size() &&
          programFile.compare(programFile.size() - kSuffix.size(), kSuffix.size(), kSuffix) == 0;
 }

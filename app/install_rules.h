@@ -2,11 +2,9 @@
 // check, and the redirection of package number 1. Portable, so they are tested natively.
 #pragma once
 
-#include <string>
+#include "base/text.h"
 
 namespace zv {
-
-using Text = std::u16string;
 
 // "C:\dl\setup.exe" → folder "C:\dl\" (separator kept) and name "setup.exe". The separator is the
 // last ":", "/" or "\"; without one the folder is empty and the name is the whole path. Each part

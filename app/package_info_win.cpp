@@ -11,9 +11,9 @@
 
 namespace zv {
 
-PackageInfo gPackageInfo;
-std::wstring gWelcomeName;
-std::wstring gDefaultFolder;
+constinit PackageInfo gPackageInfo;
+constinit std::wstring gWelcomeName;
+constinit std::wstring gDefaultFolder;
 FilePackageSource gPackage;
 std::string_view gPagePictures[3];
 
@@ -77,8 +77,9 @@ void LoadPackageInfo(HWND form) {
     PostClose(form);
     return;
   }
-  RecordWalker records(gPackage, kFirstRecordOffset);
-  gPackageInfo = ParseInfo(DecodeBlock(records.Next(buffer)));
+  // Zeros a stream stands for at its end would only end its last line: they are not made.
+  DecodeRecordText(gPackage, LocateRecord(gPackage, kFirstRecordOffset), buffer);
+  gPackageInfo = ParseInfo(buffer);
   gWelcomeName = ToWide(gPackageInfo.DisplayName);
   ShowWelcomePage(form);
 }

@@ -39,7 +39,7 @@ struct PageText {
   const std::wstring* variable;
 };
 
-std::wstring gVersionLine;  // the welcome page's copy, refreshed before painting it
+constinit std::wstring gVersionLine;  // the welcome page's copy, refreshed before painting it
 
 constexpr PageText kWelcomeTexts[] = {
     {kYaHei, 12, false, kBlack, 120, 20, 325, 25, text::kWelcome1, nullptr},

@@ -36,33 +36,24 @@ bool MayWriteInto(HWND form, const std::wstring& folder) {
   return MessageBoxAppTitle(form, text::kOverwrite, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDNO;
 }
 
-enum class Outcome { kNext, kAbort };
+// What became of one file.
+enum class Written { kDone, kCorrupt, kWriteFailed, kOutOfMemory };
 
-// Decodes one content block. A block that states content but does not decode is not written as
-// an empty file: the user chooses to abort, retry or leave the file out.
-Outcome DecodeContent(HWND form, ByteView block, const std::wstring& path, Bytes& data, bool& skip) {
-  skip = false;
-  for (;;) {
-    const BlockStatus status = DecodeBlockChecked(block, data);
-    if (status == BlockStatus::Ok || status == BlockStatus::Empty) return Outcome::kNext;
-    const std::wstring message = Join({text::kCorruptHead, path, text::kCorruptTail});
-    const int answer = MessageBoxAppTitle(form, message, MB_ABORTRETRYIGNORE | MB_ICONERROR);
-    if (answer == IDABORT) return Outcome::kAbort;
-    if (answer == IDIGNORE) {
-      skip = true;
-      return Outcome::kNext;
-    }
+// Decodes a file's block straight into its partial file, piece by piece, so that memory stays
+// one dictionary and one input piece whatever the file's size. The file takes its name only
+// when its content is complete: a block that does not decode is never written as an empty or
+// torn file, and nothing of it is left behind.
+Written ExtractFile(const RecordSpan& record, const std::wstring& path, const FILETIME& time,
+                    PartialFile& file) {
+  if (!BeginPartialFile(path, file)) return Written::kWriteFailed;
+  const StreamedBlock block =
+      DecodeRecordStream(gPackage, record, [&](ByteView piece) { return AppendPartialFile(file, piece); });
+  if (block.Stopped || block.Status == BlockStatus::Corrupt || block.Status == BlockStatus::OutOfMemory) {
+    DropPartialFile(file);
+    if (block.Stopped) return Written::kWriteFailed;
+    return block.Status == BlockStatus::Corrupt ? Written::kCorrupt : Written::kOutOfMemory;
   }
-}
-
-Outcome WriteContent(HWND form, const std::wstring& path, ByteView data, const FILETIME& time) {
-  while (WriteFileWithTime(path, data, time) != kWriteOk) {
-    const std::wstring message = Join({text::kWriteFailedHead, path, text::kWriteFailedTail});
-    const int answer = MessageBoxAppTitle(form, message, MB_ABORTRETRYIGNORE | MB_ICONERROR);
-    if (answer == IDABORT) return Outcome::kAbort;
-    if (answer == IDIGNORE) break;
-  }
-  return Outcome::kNext;
+  return FinishPartialFile(file, path, time) == kWriteOk ? Written::kDone : Written::kWriteFailed;
 }
 
 int Extract(HWND form) {
@@ -90,9 +81,8 @@ int Extract(HWND form) {
   const int count = static_cast<int>(entries.size());
   SetProgressMin(gForm1.progressBar1, 0);
   SetProgressMax(gForm1.progressBar1, count - 1);
-  RecordWalker records(gPackage, contents.ContentOffset);
-  Bytes block;  // one record's block at a time, read from the installer file
-  Bytes data;
+  std::uint64_t offset = contents.ContentOffset;
+  PartialFile file;
   for (int i = 0; i < count; ++i) {
     SetProgressPos(gForm1.progressBar1, i);
     const FileListEntry& entry = entries[i];
@@ -106,10 +96,19 @@ int Extract(HWND form) {
     FILETIME time;
     time.dwLowDateTime = static_cast<DWORD>(entry.FileTime);
     time.dwHighDateTime = static_cast<DWORD>(entry.FileTime >> 32);
-    const ByteView content = records.Next(block);
-    bool skip = false;
-    if (DecodeContent(form, content, path, data, skip) == Outcome::kAbort) return kWorkerFailed;
-    if (!skip && WriteContent(form, path, data, time) == Outcome::kAbort) return kWorkerFailed;
+    const RecordSpan record = LocateRecord(gPackage, offset);
+    offset = record.Next;
+    // The user decides on a file that cannot be written or does not decode: Abort stops,
+    // Retry tries the whole file again, Ignore leaves it out.
+    for (Written result; (result = ExtractFile(record, path, time, file)) != Written::kDone;) {
+      if (result == Written::kOutOfMemory) return Fail(form, text::kOutOfMemory);
+      const bool corrupt = result == Written::kCorrupt;
+      const std::wstring message = Join({corrupt ? text::kCorruptHead : text::kWriteFailedHead, path,
+                                         corrupt ? text::kCorruptTail : text::kWriteFailedTail});
+      const int answer = MessageBoxAppTitle(form, message, MB_ABORTRETRYIGNORE | MB_ICONERROR);
+      if (answer == IDABORT) return kWorkerFailed;
+      if (answer == IDIGNORE) break;
+    }
     if (gCancelRequested) return kWorkerFailed;
   }
   return kWorkerDone;

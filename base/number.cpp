@@ -93,15 +93,11 @@ std::int32_t ToInt32(const Decimal& d) {
 
 int RoundHalfEven(double value) { return static_cast<int>(std::lrint(value)); }
 
-double LeadingNumber(std::u16string_view text) { return ToDouble(ParseDecimal(text)); }
-double LeadingNumber(std::wstring_view text) {
-  if constexpr (sizeof(wchar_t) == sizeof(char16_t)) {  // Windows: one parser in the installer
-    return LeadingNumber(std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()));
-  } else {
-    return ToDouble(ParseDecimal(text));
-  }
-}
-std::int32_t LeadingInt32(std::u16string_view text) { return ToInt32(ParseDecimal(text)); }
+double LeadingNumber(TextView text) { return ToDouble(ParseDecimal(text)); }
+#if !defined(_WIN32)  // on Windows TextView is the wide view
+double LeadingNumber(std::wstring_view text) { return ToDouble(ParseDecimal(text)); }
+#endif
+std::int32_t LeadingInt32(TextView text) { return ToInt32(ParseDecimal(text)); }
 
 std::wstring DecimalText(int value) {
   wchar_t digits[12];

@@ -5,7 +5,7 @@ namespace zv {
 namespace {
 
 constexpr char32_t kInvalid = 0xFFFFFFFF;
-constexpr char16_t kReplacement = 0xFFFD;
+constexpr TextUnit kReplacement = 0xFFFD;
 
 // Decodes the sequence that starts with lead (>= 0x80) and continues at text[i], advancing i
 // past the bytes it takes. This follows the platform converter byte for byte: a sequence is
@@ -72,23 +72,23 @@ Text Utf8ToWide(ByteView utf8) {
     const auto byte = static_cast<unsigned char>(utf8[i++]);
     if (byte == 0) break;  // the text ends at the first NUL
     if (byte < 0x80) {
-      out += static_cast<char16_t>(byte);
+      out += static_cast<TextUnit>(byte);
       continue;
     }
     const char32_t c = DecodeSequence(byte, utf8, i);
     if (c == kInvalid) {
       out += kReplacement;
     } else if (c >= 0x10000) {
-      out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+      out += static_cast<TextUnit>(0xD800 + ((c - 0x10000) >> 10));
+      out += static_cast<TextUnit>(0xDC00 + (c & 0x3FF));
     } else {
-      out += static_cast<char16_t>(c);
+      out += static_cast<TextUnit>(c);
     }
   }
   return out;
 }
 
-Bytes WideToUtf8(std::u16string_view text) {
+Bytes WideToUtf8(TextView text) {
   Bytes out;
   out.reserve(text.size() * 3);
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -104,7 +104,7 @@ Bytes WideToUtf8(std::u16string_view text) {
   return out;
 }
 
-bool HasLoneSurrogate(std::u16string_view text) {
+bool HasLoneSurrogate(TextView text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
         text[i + 1] <= 0xDFFF) {

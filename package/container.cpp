@@ -74,20 +74,25 @@ PackageContents ReadContents(const PackageSource& package, bool withInfo) {
     contents.Status = PackageStatus::NoMagic;
     return contents;
   }
-  RecordWalker walker(package, kFirstRecordOffset);
+  const RecordSpan infoRecord = LocateRecord(package, kFirstRecordOffset);
   Bytes decoded;
   if (withInfo) {
-    contents.InfoStatus = DecodeBlockChecked(walker.Next(buffer), decoded);
+    contents.InfoStatus = DecodeRecordText(package, infoRecord, decoded).Status;
     contents.Info = ParseInfo(decoded);
-  } else {
-    walker = RecordWalker(package, LocateRecord(package, kFirstRecordOffset).Next);
   }
 
-  const BlockStatus listStatus = DecodeBlockChecked(walker.Next(buffer), decoded);
-  contents.ContentOffset = walker.Offset();
-  if (listStatus != BlockStatus::Ok) {
-    contents.Status = listStatus == BlockStatus::OutOfMemory ? PackageStatus::OutOfMemory
-                                                             : PackageStatus::NoFileList;
+  const RecordSpan listRecord = LocateRecord(package, infoRecord.Next);
+  contents.ContentOffset = listRecord.Next;
+  const StreamedBlock list = DecodeRecordText(package, listRecord, decoded);
+  if (list.Status != BlockStatus::Ok) {
+    contents.Status = list.Status == BlockStatus::OutOfMemory ? PackageStatus::OutOfMemory
+                                                              : PackageStatus::NoFileList;
+    return contents;
+  }
+  // Zeros at the end would put NULs into the last entry (or make it a time without a name):
+  // never a list that installs, so they are judged without being made.
+  if (list.ZeroTail > 0) {
+    contents.Status = PackageStatus::BadFileList;
     return contents;
   }
   auto entries = SplitFileList(decoded);

@@ -13,22 +13,22 @@ std::uint64_t ReadFileTime(ByteView bytes) {
 
 // A path unit as Windows compares paths: without case, by its own upper-case table (of which
 // the ASCII and Latin-1 letters are taken here), and "/" as "\\".
-char16_t KeyUnit(char16_t c) {
+TextUnit KeyUnit(TextUnit c) {
   if (c == u'/') return u'\\';
   if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 0x20;
   return c;
 }
 
-bool SameKey(std::u16string_view a, std::u16string_view b) {
+bool SameKey(TextView a, TextView b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
     if (KeyUnit(a[i]) != KeyUnit(b[i])) return false;
   return true;
 }
 
-bool HasLongComponent(std::u16string_view path) {
+bool HasLongComponent(TextView path) {
   std::size_t length = 0;
-  for (const char16_t c : path) {
+  for (const TextUnit c : path) {
     length = KeyUnit(c) == u'\\' ? 0 : length + 1;
     if (length > kMaxNameLength) return true;
   }
@@ -45,21 +45,21 @@ std::optional<std::size_t> FindClashingEntry(const std::vector<FileListEntry>& e
   constexpr std::uint32_t kFree = 0xFFFFFFFF;
   std::vector<std::uint32_t> table(slots, kFree);
   // The slot that holds path (as Windows compares paths), or the free slot where it would go.
-  const auto slot = [&](std::u16string_view path) {
+  const auto slot = [&](TextView path) {
     std::uint32_t hash = 2166136261u;
-    for (const char16_t c : path) hash = (hash ^ KeyUnit(c)) * 16777619u;
+    for (const TextUnit c : path) hash = (hash ^ KeyUnit(c)) * 16777619u;
     std::size_t at = hash & (slots - 1);
     while (table[at] != kFree && !SameKey(entries[table[at]].Path, path)) at = (at + 1) & (slots - 1);
     return at;
   };
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    const std::u16string_view path = entries[i].Path;
+    const TextView path = entries[i].Path;
     const std::size_t at = slot(path);
     if (table[at] != kFree || HasLongComponent(path)) return i;  // the same path again
     // The folder it lies in must be made by an earlier folder entry (which also keeps files
     // out of paths below a file).
-    const std::size_t cut = path.find_last_of(u"\\/");
-    if (cut != std::u16string_view::npos) {
+    const std::size_t cut = path.find_last_of(ZV_TEXT("\\/"));
+    if (cut != TextView::npos) {
       const std::uint32_t parent = table[slot(path.substr(0, cut))];
       if (parent == kFree || !entries[parent].IsFolder) return i;
     }
@@ -73,7 +73,7 @@ std::optional<std::size_t> FindUnsafeEntry(const std::vector<FileListEntry>& ent
     // As IsUnsafePath(PathUtf8), on the path already converted.
     const ByteView raw = entries[i].PathUtf8;
     if (!IsValidUtf8(raw) || raw.find('\0') != ByteView::npos ||
-        IsUnsafePath(std::u16string_view(entries[i].Path)))
+        IsUnsafePath(TextView(entries[i].Path)))
       return i;
   }
   return std::nullopt;

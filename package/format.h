@@ -51,15 +51,15 @@ inline constexpr std::size_t kFileTimeSize = 8;     // file entry: FILETIME (LE)
 // Keys of the information block, in the order writers emit them.
 struct InfoKey {
   ByteView Utf8;
-  std::u16string_view Utf16;
+  TextView Utf16;
 };
-inline constexpr InfoKey kKeyNumber{"编号=", u"编号="};
-inline constexpr std::u16string_view kKeyNumberAlt{u"ID="};  // also accepted for the number
-inline constexpr InfoKey kKeyName{"名称=", u"名称="};
-inline constexpr InfoKey kKeyProgramFile{"文件名=", u"文件名="};
-inline constexpr InfoKey kKeyDate{"日期=", u"日期="};
-inline constexpr InfoKey kKeyVersion{"版本号=", u"版本号="};
-inline constexpr InfoKey kKeyDescription{"说明=", u"说明="};
+inline constexpr InfoKey kKeyNumber{"编号=", ZV_TEXT("编号=")};
+inline constexpr TextView kKeyNumberAlt{ZV_TEXT("ID=")};  // also accepted for the number
+inline constexpr InfoKey kKeyName{"名称=", ZV_TEXT("名称=")};
+inline constexpr InfoKey kKeyProgramFile{"文件名=", ZV_TEXT("文件名=")};
+inline constexpr InfoKey kKeyDate{"日期=", ZV_TEXT("日期=")};
+inline constexpr InfoKey kKeyVersion{"版本号=", ZV_TEXT("版本号=")};
+inline constexpr InfoKey kKeyDescription{"说明=", ZV_TEXT("说明=")};
 
 static_assert(kMarkerSize == 22);
 static_assert(kMagic.size() == 5 && kFirstRecordOffset == 5);

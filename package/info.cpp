@@ -4,7 +4,7 @@
 namespace zv {
 namespace {
 
-bool StartsWith(std::u16string_view line, std::u16string_view key) {
+bool StartsWith(TextView line, TextView key) {
   return line.substr(0, key.size()) == key;
 }
 
@@ -21,7 +21,7 @@ PackageInfo ParseInfo(ByteView info) {
       // Do not keep half of a surrogate pair that the cut split.
       if (text.back() >= 0xD800 && text.back() <= 0xDBFF) text.pop_back();
     }
-    const std::u16string_view line = text;
+    const TextView line = text;
     auto value = [&](const InfoKey& key) { return Text(line.substr(key.Utf16.size())); };
     if (StartsWith(line, kKeyNumber.Utf16) || StartsWith(line, kKeyNumberAlt)) {
       result.PackageNumber = LeadingInt32(line.substr(kKeyNumberAlt.size()));
@@ -37,7 +37,7 @@ PackageInfo ParseInfo(ByteView info) {
       result.Description = value(kKeyDescription);
     }
   }
-  result.VersionLine = u"版本：" + result.Version + u"   发布日期：" + result.ReleaseDate;
+  result.VersionLine = ZV_TEXT("版本：") + result.Version + ZV_TEXT("   发布日期：") + result.ReleaseDate;
   return result;
 }
 

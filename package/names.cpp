@@ -4,11 +4,11 @@
 namespace zv {
 namespace {
 
-bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
+bool IsSeparator(TextUnit c) { return c == u'\\' || c == u'/'; }
 
-char16_t Upper(char16_t c) { return c >= u'a' && c <= u'z' ? c - (u'a' - u'A') : c; }
+TextUnit Upper(TextUnit c) { return c >= u'a' && c <= u'z' ? c - (u'a' - u'A') : c; }
 
-bool SameLetters(std::u16string_view text, std::u16string_view upper) {
+bool SameLetters(TextView text, TextView upper) {
   if (text.size() != upper.size()) return false;
   for (std::size_t i = 0; i < text.size(); ++i)
     if (Upper(text[i]) != upper[i]) return false;
@@ -16,36 +16,37 @@ bool SameLetters(std::u16string_view text, std::u16string_view upper) {
 }
 
 // Windows opens the device even with an extension ("nul.txt") or trailing spaces ("nul .txt").
-bool IsDeviceName(std::u16string_view name) {
+bool IsDeviceName(TextView name) {
   auto base = name.substr(0, name.find(u'.'));
   while (!base.empty() && base.back() == u' ') base.remove_suffix(1);
-  for (const std::u16string_view device : {u"CON", u"PRN", u"AUX", u"NUL", u"CONIN$", u"CONOUT$"})
+  for (const TextView device : {ZV_TEXT("CON"), ZV_TEXT("PRN"), ZV_TEXT("AUX"), ZV_TEXT("NUL"),
+                                ZV_TEXT("CONIN$"), ZV_TEXT("CONOUT$")})
     if (SameLetters(base, device)) return true;
-  if (base.size() != 4 || !(SameLetters(base.substr(0, 3), u"COM") ||
-                            SameLetters(base.substr(0, 3), u"LPT")))
+  if (base.size() != 4 || !(SameLetters(base.substr(0, 3), ZV_TEXT("COM")) ||
+                            SameLetters(base.substr(0, 3), ZV_TEXT("LPT"))))
     return false;
-  const char16_t digit = base[3];
+  const TextUnit digit = base[3];
   return (digit >= u'0' && digit <= u'9') || digit == u'\u00B9' || digit == u'\u00B2' ||
          digit == u'\u00B3';
 }
 
 }  // namespace
 
-NameFault FindNameFault(std::u16string_view name) {
+NameFault FindNameFault(TextView name) {
   if (name.empty()) return NameFault::Empty;
-  for (const char16_t c : name)
+  for (const TextUnit c : name)
     if (c < 0x20 || c == 0x7F) return NameFault::ControlCharacter;
-  for (const char16_t c : name)
+  for (const TextUnit c : name)
     if (IsSeparator(c)) return NameFault::Separator;
-  if (name.find_first_of(u"<>:\"|?*") != std::u16string_view::npos)
+  if (name.find_first_of(ZV_TEXT("<>:\"|?*")) != TextView::npos)
     return NameFault::ReservedCharacter;
-  if (name.find_first_not_of(u". ") == std::u16string_view::npos) return NameFault::OnlyDots;
+  if (name.find_first_not_of(ZV_TEXT(". ")) == TextView::npos) return NameFault::OnlyDots;
   if (name.back() == u'.' || name.back() == u' ') return NameFault::TrailingDotOrSpace;
   if (IsDeviceName(name)) return NameFault::DeviceName;
   return NameFault::None;
 }
 
-bool IsUnsafePath(std::u16string_view path) {
+bool IsUnsafePath(TextView path) {
   if (path.empty() || IsSeparator(path[0])) return true;  // rooted, UNC, "\\?\", "\\.\"
   std::size_t start = 0;
   for (std::size_t i = 0; i <= path.size(); ++i) {
@@ -61,9 +62,9 @@ bool IsUnsafePath(ByteView utf8Path) {
   // Bytes that do not decode would give the file another name than the package lists; a NUL
   // would cut the converted path short.
   return !IsValidUtf8(utf8Path) || utf8Path.find('\0') != ByteView::npos ||
-         IsUnsafePath(std::u16string_view(Utf8ToWide(utf8Path)));
+         IsUnsafePath(TextView(Utf8ToWide(utf8Path)));
 }
 
-bool IsUnsafeName(std::u16string_view name) { return FindNameFault(name) != NameFault::None; }
+bool IsUnsafeName(TextView name) { return FindNameFault(name) != NameFault::None; }
 
 }  // namespace zv

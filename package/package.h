@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "base/file.h"
@@ -130,6 +131,24 @@ Record ReadRecord(ByteView package, std::uint64_t offset);
 // Receives bytes in order; returning false stops the one who hands them out.
 using ByteSink = std::function<bool(ByteView)>;
 
+// What a decoder hands its pieces to: a reference to any callable of that shape, neither copied
+// nor stored, so it lives as long as the call it is passed to (no allocation, and little code in
+// the installer).
+class ByteSinkRef {
+ public:
+  template <class F, class = std::enable_if_t<!std::is_same_v<std::decay_t<F>, ByteSinkRef>>>
+  ByteSinkRef(F&& sink)  // NOLINT: converts like the callable it refers to
+      : object_(const_cast<void*>(static_cast<const void*>(&sink))),
+        call_([](void* object, ByteView piece) -> bool {
+          return (*static_cast<std::remove_reference_t<F>*>(object))(piece);
+        }) {}
+  bool operator()(ByteView piece) const { return call_(object_, piece); }
+
+ private:
+  void* object_;
+  bool (*call_)(void*, ByteView);
+};
+
 struct StreamedBlock {
   BlockStatus Status = BlockStatus::Empty;  // what DecodeBlockChecked would say of the block
   bool Stopped = false;                     // the sink returned false
@@ -142,7 +161,11 @@ struct StreamedBlock {
 // the sink receives them, without it ZeroTail tells how many there would be, so that a stated
 // size is never materialised to be judged.
 StreamedBlock DecodeRecordStream(const PackageSource& source, const RecordSpan& record,
-                                 const ByteSink& sink, bool padZeros = true);
+                                 ByteSinkRef sink, bool padZeros = true);
+// The decoded bytes of a small block that is read whole (the information block, the file list),
+// without the zero tail: ZeroTail tells its length, which out never holds, so a stated size
+// costs nothing to judge. Status OutOfMemory when out cannot grow; out is empty unless Ok.
+StreamedBlock DecodeRecordText(const PackageSource& source, const RecordSpan& record, Bytes& out);
 
 // ---- Information block ---------------------------------------------------------------------
 
@@ -192,16 +215,16 @@ enum class NameFault {
                        // also with an extension or trailing spaces ("nul.txt", "Nul .txt")
 };
 // What is wrong with a single file or folder name, in the order above.
-NameFault FindNameFault(std::u16string_view name);
+NameFault FindNameFault(TextView name);
 
 // True for a path that could leave the target folder, or that Windows could not create as
 // given: empty, rooted ("\", "/"), or any component with a NameFault (so also drive, UNC and
 // device paths, streams and empty components). "/" counts as a separator. The byte form also
 // refuses bytes that are not UTF-8 and a NUL byte.
 bool IsUnsafePath(ByteView utf8Path);
-bool IsUnsafePath(std::u16string_view path);
+bool IsUnsafePath(TextView path);
 // A single file or folder name: a safe path without separators.
-bool IsUnsafeName(std::u16string_view name);
+bool IsUnsafeName(TextView name);
 // Index of the first entry that the tree cannot hold beside the others, as Windows sees paths
 // (without case, "/" as "\\"): the same path again (also as a file and a folder), a path in a
 // folder that no earlier folder entry makes (also below a file), or a name longer than

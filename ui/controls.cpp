@@ -244,7 +244,7 @@ HWND CreateControl(FormWindow& form, const wchar_t* keyword, HWND parent, int id
     if (entry->setup == KeywordSetup::Tab) exStyle |= WS_EX_CONTROLPARENT;
     if (entry->setup == KeywordSetup::RichEdit) {
       // The rich edit class exists once its library is loaded; it stays for the process.
-      static const HMODULE richEdit = ::LoadLibraryW(L"Msftedit.dll");
+      static const HMODULE richEdit = ::LoadLibraryExW(L"Msftedit.dll", nullptr, 0);
       (void)richEdit;
     }
     if (entry->setup == KeywordSetup::SizeGrip) {

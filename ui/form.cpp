@@ -127,14 +127,14 @@ FormWindow* GetFormWindow(HWND form) {
 }
 
 bool IsDpiAware() {
-  ModuleHandle user32(::LoadLibraryW(L"user32.dll"));
+  ModuleHandle user32(::LoadLibraryExW(L"user32.dll", nullptr, 0));
   if (!user32) return false;
   auto isAware = LibraryFunction<BOOL(WINAPI*)()>(user32.get(), "IsProcessDPIAware");
   return isAware && isAware();
 }
 
 int WindowsVersionNumber() {
-  ModuleHandle ntdll(::LoadLibraryW(L"NtDll.dll"));
+  ModuleHandle ntdll(::LoadLibraryExW(L"NtDll.dll", nullptr, 0));
   if (!ntdll) return 0;
   auto getVersion = LibraryFunction<LONG(WINAPI*)(OSVERSIONINFOW*)>(ntdll.get(), "RtlGetVersion");
   if (!getVersion) return 0;

@@ -67,7 +67,7 @@ struct WindowTraits : Win32Release {
     if (::IsWindow(v)) ::DestroyWindow(v);
   }
 };
-struct ModuleTraits : Win32Release {  // LoadLibraryW / LoadLibraryExW
+struct ModuleTraits : Win32Release {  // LoadLibraryExW
   using Value = HMODULE;
   static Value Invalid() { return nullptr; }
   static void Release(Value v) { ::FreeLibrary(v); }

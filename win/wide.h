@@ -1,25 +1,21 @@
-// Text at the Win32 boundary: Text and wchar_t strings share their 16-bit representation.
+// Text at the Win32 boundary: on Windows Text is a wchar_t string, so these are plain copies or
+// views, kept so that the code reads the same at every boundary.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "base/text.h"
 
 namespace zv {
 
-static_assert(sizeof(wchar_t) == sizeof(char16_t));
-inline const wchar_t* AsWide(const Text& text) {
-  return reinterpret_cast<const wchar_t*>(text.c_str());
-}
-inline std::wstring ToWide(std::u16string_view text) {
-  return std::wstring(reinterpret_cast<const wchar_t*>(text.data()), text.size());
-}
-inline Text FromWide(std::wstring_view text) {
-  return Text(reinterpret_cast<const char16_t*>(text.data()), text.size());
-}
+static_assert(std::is_same_v<Text, std::wstring>);
+inline const wchar_t* AsWide(const Text& text) { return text.c_str(); }
+inline std::wstring ToWide(TextView text) { return std::wstring(text); }
+inline Text FromWide(std::wstring_view text) { return Text(text); }
 // UTF-8 to and from wchar_t text through the one converter (base/text.h).
-inline std::wstring Utf8ToWideString(ByteView utf8) { return ToWide(Utf8ToWide(utf8)); }
-inline Bytes WideStringToUtf8(std::wstring_view text) { return WideToUtf8(FromWide(text)); }
+inline std::wstring Utf8ToWideString(ByteView utf8) { return Utf8ToWide(utf8); }
+inline Bytes WideStringToUtf8(std::wstring_view text) { return WideToUtf8(text); }
 
 }  // namespace zv

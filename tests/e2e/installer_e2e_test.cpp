@@ -117,6 +117,7 @@ TEST(Wizard, HappyPathInstallsEveryFileWithItsTime) {
   setup.Click(kNext);
   EXPECT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
   ExpectTreeInstalled(target + L"\\", entries);
+  EXPECT_FALSE(Exists(target + L"\\数据\\~zvsetup.partial"));
 }
 
 TEST(Wizard, BackThenNextResetsTheFolderBox) {
@@ -380,9 +381,13 @@ TEST(Package, CorruptBlockIsNotWrittenAsAnEmptyFile) {
   for (int answer : {IDIGNORE, IDABORT}) {
     SCOPED_TRACE(answer);
     const std::wstring target = Scratch(L"corrupt-target");
+    WriteFileBytes(target + L"broken.bin", "earlier");
     Installer setup(exe);
     GoToFolderPage(setup, target);
     setup.Click(kNext);
+    auto question = setup.WaitForMessageBox();  // broken.bin is there already
+    ASSERT_TRUE(question);
+    setup.Answer(*question, IDYES);
     auto box = setup.WaitForMessageBox();
     ASSERT_TRUE(box);
     EXPECT_EQ(box->text, L"解压文件失败，安装包数据已损坏！\r\n" + target + L"broken.bin\r\n请重新下载安装包。");
@@ -395,7 +400,9 @@ TEST(Package, CorruptBlockIsNotWrittenAsAnEmptyFile) {
       EXPECT_EQ(ReadFileBytes(target + L"ok.txt"), "ok");
     }
     EXPECT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
-    EXPECT_FALSE(Exists(target + L"broken.bin"));
+    // Neither emptied nor torn: the earlier file stays as it was, and nothing is left beside it.
+    EXPECT_EQ(ReadFileBytes(target + L"broken.bin"), "earlier");
+    EXPECT_FALSE(Exists(target + L"~zvsetup.partial"));
   }
 }
 

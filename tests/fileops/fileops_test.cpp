@@ -285,6 +285,39 @@ TEST_F(FileOps, WriteReportsFilesThatCannotBeOpened) {
     EXPECT_EQ(WriteFileWithTime(At(L"held.txt"), "replaced", SomeTime()), kWriteOpenFailed);
   }
   EXPECT_EQ(ReadBack(At(L"held.txt")), "held");
+  // No failure leaves its partial file behind.
+  EXPECT_FALSE(FileExists(At(L"~zvsetup.partial")));
+}
+
+// A link planted at the target is replaced, never written through: the file it leads to stays.
+TEST_F(FileOps, WriteReplacesAHardLinkInsteadOfWritingThroughIt) {
+  MakeFile(L"outside.txt", "outside");
+  ASSERT_TRUE(::CreateHardLinkW(At(L"link.txt").c_str(), At(L"outside.txt").c_str(), nullptr));
+  ASSERT_EQ(WriteFileWithTime(At(L"link.txt"), "new", SomeTime()), kWriteOk);
+  EXPECT_EQ(ReadBack(At(L"link.txt")), "new");
+  EXPECT_EQ(ReadBack(At(L"outside.txt")), "outside");
+  EXPECT_FALSE(FileExists(At(L"~zvsetup.partial")));
+}
+
+// The pieces of a file only take its name when it is finished; dropped, they leave the earlier
+// file as it was.
+TEST_F(FileOps, PartialFileTakesTheNameOnlyWhenFinished) {
+  MakeFile(L"app.dll", "earlier");
+  PartialFile file;
+  ASSERT_TRUE(BeginPartialFile(At(L"app.dll"), file));
+  ASSERT_TRUE(AppendPartialFile(file, "half of the "));
+  EXPECT_EQ(ReadBack(At(L"app.dll")), "earlier");
+  DropPartialFile(file);
+  EXPECT_EQ(ReadBack(At(L"app.dll")), "earlier");
+  EXPECT_FALSE(FileExists(At(L"~zvsetup.partial")));
+
+  ASSERT_TRUE(BeginPartialFile(At(L"app.dll"), file));
+  ASSERT_TRUE(AppendPartialFile(file, "new "));
+  ASSERT_TRUE(AppendPartialFile(file, "content"));
+  ASSERT_EQ(FinishPartialFile(file, At(L"app.dll"), SomeTime()), kWriteOk);
+  EXPECT_EQ(ReadBack(At(L"app.dll")), "new content");
+  EXPECT_EQ(Ticks(TimesOf(At(L"app.dll")).written), Ticks(SomeTime()));
+  EXPECT_FALSE(FileExists(At(L"~zvsetup.partial")));
 }
 
 }  // namespace

@@ -75,7 +75,7 @@ TEST(Package, WrittenPackageReadsBack) {
   const PackageContents contents = ReadContents(source);
   ASSERT_EQ(contents.Status, PackageStatus::Ok);
   EXPECT_EQ(contents.InfoStatus, BlockStatus::Ok);
-  EXPECT_EQ(contents.Info.DisplayName, u"样例");
+  EXPECT_EQ(contents.Info.DisplayName, ZV_TEXT("样例"));
   EXPECT_EQ(contents.Info.PackageNumber, 3);
   ASSERT_EQ(contents.Entries.size(), 6u);
   EXPECT_TRUE(contents.Entries[0].IsFolder);
@@ -96,7 +96,7 @@ TEST(Package, WrittenPackageReadsBack) {
 
   // ReadRecord step by step gives the same records.
   const Record info = ReadRecord(*package, kFirstRecordOffset);
-  EXPECT_EQ(ParseInfo(DecodeBlock(info.Block)).ProgramFile, u"app\\run.exe");
+  EXPECT_EQ(ParseInfo(DecodeBlock(info.Block)).ProgramFile, ZV_TEXT("app\\run.exe"));
   const Record list = ReadRecord(*package, info.Next);
   EXPECT_EQ(SplitFileList(DecodeBlock(list.Block))->size(), 6u);
 }
@@ -213,7 +213,7 @@ TEST_F(ReadWholeFileTest, ReadsFilesAndNothingElse) {
 }
 
 TEST_F(ReadWholeFileTest, ChineseFileNames) {
-  const std::filesystem::path name(u"安装包文件.exe");
+  const std::filesystem::path name(ZV_TEXT("安装包文件.exe"));
   const Bytes content = "内容";
   EXPECT_EQ(ReadWholeFile(Native(Write(name, content))), content);
 }
@@ -271,7 +271,7 @@ TEST_F(FileSourceTest, RecordsReadFromTheFileMatchTheWrittenPackage) {
   ASSERT_EQ(source.Open(Native(Write("setup.exe", installer))), FilePackageSource::Status::Ok);
   const PackageContents contents = ReadContents(source);
   ASSERT_EQ(contents.Status, PackageStatus::Ok);
-  EXPECT_EQ(contents.Info.DisplayName, u"样例");
+  EXPECT_EQ(contents.Info.DisplayName, ZV_TEXT("样例"));
   Bytes buffer;
   RecordWalker records(source, contents.ContentOffset);
   EXPECT_TRUE(DecodeBlock(records.Next(buffer)) == files[0].Content);

@@ -86,7 +86,7 @@ inline Bytes EndMarkBlock(ByteView data, std::uint32_t stated) {
 
 inline Text Native(const std::filesystem::path& path) {
 #ifdef _WIN32
-  return Text(reinterpret_cast<const char16_t*>(path.c_str()));
+  return Text(reinterpret_cast<const TextUnit*>(path.c_str()));
 #else
   return Utf8ToWide(path.string());
 #endif

@@ -26,12 +26,12 @@ TEST(ParseInfo, ReadsWhatTheBuilderWrites) {
             "版本号=1.2.3\r\n说明=说明 with spaces  ");
   const PackageInfo info = ParseInfo(block);
   EXPECT_EQ(info.PackageNumber, 7);
-  EXPECT_EQ(info.DisplayName, u"测试软件");
-  EXPECT_EQ(info.ProgramFile, u"bin\\app.exe");
-  EXPECT_EQ(info.ReleaseDate, u"2024-05-01");
-  EXPECT_EQ(info.Version, u"1.2.3");
-  EXPECT_EQ(info.Description, u"说明 with spaces  ");
-  EXPECT_EQ(info.VersionLine, u"版本：1.2.3   发布日期：2024-05-01");
+  EXPECT_EQ(info.DisplayName, ZV_TEXT("测试软件"));
+  EXPECT_EQ(info.ProgramFile, ZV_TEXT("bin\\app.exe"));
+  EXPECT_EQ(info.ReleaseDate, ZV_TEXT("2024-05-01"));
+  EXPECT_EQ(info.Version, ZV_TEXT("1.2.3"));
+  EXPECT_EQ(info.Description, ZV_TEXT("说明 with spaces  "));
+  EXPECT_EQ(info.VersionLine, ZV_TEXT("版本：1.2.3   发布日期：2024-05-01"));
   EXPECT_TRUE(CheckInfoFields(fields).empty());
 }
 
@@ -40,10 +40,10 @@ TEST(ParseInfo, AnyOrderOtherKeysAndLaterLinesWin) {
       "说明=first\r\nfoo=bar\r\nID=1\r\n名称=A\r\n名称=B\r\n名称 =C\r\n 名称=D\r\n说明=\r\n"
       "日期=d");
   EXPECT_EQ(info.PackageNumber, 1);
-  EXPECT_EQ(info.DisplayName, u"B");  // "名称 =" and " 名称=" are not the key
-  EXPECT_EQ(info.Description, u"");   // a later empty value replaces
-  EXPECT_EQ(info.ReleaseDate, u"d");
-  EXPECT_EQ(info.VersionLine, u"版本：   发布日期：d");
+  EXPECT_EQ(info.DisplayName, ZV_TEXT("B"));  // "名称 =" and " 名称=" are not the key
+  EXPECT_EQ(info.Description, ZV_TEXT(""));   // a later empty value replaces
+  EXPECT_EQ(info.ReleaseDate, ZV_TEXT("d"));
+  EXPECT_EQ(info.VersionLine, ZV_TEXT("版本：   发布日期：d"));
 }
 
 TEST(ParseInfo, LinesAreCutTo99Units) {
@@ -59,14 +59,14 @@ TEST(ParseInfo, LinesAreCutTo99Units) {
 TEST(ParseInfo, ByteOrderMarkHidesTheFirstLine) {
   const PackageInfo info = ParseInfo("\xEF\xBB\xBF编号=1\r\n名称=N");
   EXPECT_EQ(info.PackageNumber, 0);
-  EXPECT_EQ(info.DisplayName, u"N");
+  EXPECT_EQ(info.DisplayName, ZV_TEXT("N"));
 }
 
 TEST(ParseInfo, EmptyOrBrokenBlockGivesEmptyFields) {
   const PackageInfo info = ParseInfo("");
   EXPECT_EQ(info.PackageNumber, 0);
   EXPECT_TRUE(info.DisplayName.empty());
-  EXPECT_EQ(info.VersionLine, u"版本：   发布日期：");
+  EXPECT_EQ(info.VersionLine, ZV_TEXT("版本：   发布日期："));
 }
 
 TEST(ParseInfo, NumberIsReadAndRoundedToNearest) {
@@ -166,7 +166,7 @@ TEST(UnsafePath, LeavingTheTargetFolderIsRefused) {
       "LPT0", "CONOUT$.log", "COM\u00B9", "com\u00B2.txt", "LPT\u00B3"};
   for (const char* path : unsafe) {
     EXPECT_TRUE(IsUnsafePath(ByteView(path))) << path;
-    EXPECT_TRUE(IsUnsafePath(std::u16string_view(Utf16(path)))) << path;
+    EXPECT_TRUE(IsUnsafePath(TextView(Utf16(path)))) << path;
   }
   EXPECT_TRUE(IsUnsafePath(ByteView("a\0b", 3)));
   const char* safe[] = {"a", "a\\b.txt", "文件夹\\文件.exe", "a/b", "..a", ".hidden",
@@ -174,12 +174,12 @@ TEST(UnsafePath, LeavingTheTargetFolderIsRefused) {
                         "COM\u00B4", "LPT\u00B9\u00B9"};
   for (const char* path : safe) {
     EXPECT_FALSE(IsUnsafePath(ByteView(path))) << path;
-    EXPECT_FALSE(IsUnsafePath(std::u16string_view(Utf16(path)))) << path;
+    EXPECT_FALSE(IsUnsafePath(TextView(Utf16(path)))) << path;
   }
-  EXPECT_TRUE(IsUnsafeName(u"a\\b"));
-  EXPECT_TRUE(IsUnsafeName(u"a/b"));
-  EXPECT_TRUE(IsUnsafeName(u".."));
-  EXPECT_FALSE(IsUnsafeName(u"测试软件 1.0"));
+  EXPECT_TRUE(IsUnsafeName(ZV_TEXT("a\\b")));
+  EXPECT_TRUE(IsUnsafeName(ZV_TEXT("a/b")));
+  EXPECT_TRUE(IsUnsafeName(ZV_TEXT("..")));
+  EXPECT_FALSE(IsUnsafeName(ZV_TEXT("测试软件 1.0")));
 }
 
 TEST(UnsafePath, WholeListCheckFindsTheFirstBadEntry) {

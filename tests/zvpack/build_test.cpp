@@ -91,7 +91,7 @@ TEST_F(BuildTest, InformationBlockHoldsTheKeysInOrder) {
       {"日期", "2024-01-29"}, {"版本号", "1.2.3"}, {"说明", "一个测试"}};
   EXPECT_EQ(package.infoLines, expected);
   EXPECT_EQ(package.info.PackageNumber, 7);
-  EXPECT_EQ(package.info.ProgramFile, u"bin\\app.exe");
+  EXPECT_EQ(package.info.ProgramFile, ZV_TEXT("bin\\app.exe"));
 }
 
 TEST_F(BuildTest, FoldersComeBeforeTheirContents) {

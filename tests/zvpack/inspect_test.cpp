@@ -120,7 +120,7 @@ TEST_F(InspectTest, StatedSizesAreClaimsNotAllocations) {
   WriteBytes(path, HandMadeInstallerFromBlocks(
                        info, EncodeBlock(JoinEntries({FileEntry(kSampleTime, "a.txt")})),
                        {EncodeBlock("x")}));
-  EXPECT_EQ(OpenInstaller(path).info.Description, u"x");
+  EXPECT_EQ(OpenInstaller(path).info.Description, ZV_TEXT("x"));
 }
 
 TEST_F(InspectTest, ADamagedBlockStopsExtractionWithoutAnEmptyFile) {

@@ -43,10 +43,7 @@ Bytes DecodeWithoutZeroTail(const PackageSource& source, const RecordSpan& recor
                             const std::string& installer, const char* what,
                             std::uint64_t* zeroTail) {
   Bytes bytes;
-  const StreamedBlock result = DecodeRecordStream(source, record, [&](ByteView piece) {
-    bytes.append(piece);
-    return true;
-  }, /*padZeros=*/false);
+  const StreamedBlock result = DecodeRecordText(source, record, bytes);
   switch (result.Status) {
     case BlockStatus::Ok:
       break;
