@@ -305,8 +305,8 @@ LRESULT CALLBACK Form1WindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       if (wParam != kMsgLoadPackage) break;
       OnPackageLoadMessage(window);
       return 0;
-    case kMsgWorkerLabel:
-      if (lParam) SetWindowlessCaption(gForm1.label1, *reinterpret_cast<const std::wstring*>(lParam));
+    case kMsgWorkerProgress:
+      ShowWorkerProgress();
       return 0;
     case WM_COMMAND:
       if (HIWORD(wParam) == BN_CLICKED) {

@@ -42,7 +42,7 @@ inline constexpr int kIdCommand1 = 111;  // Next
 
 // Private messages of Form1.
 inline constexpr UINT kMsgLoadPackage = 0x1000;        // wParam 0x1000: posted once at start
-inline constexpr UINT kMsgWorkerLabel = WM_APP + 1;    // lParam: const std::wstring*, sent by the worker
+inline constexpr UINT kMsgWorkerProgress = WM_APP + 1;  // the worker's progress below is new
 
 struct Form1Object {
   HWND window = nullptr;
@@ -78,6 +78,16 @@ extern int gWorkerStatus;
 // after the current file.
 extern std::atomic<bool> gCancelRequested;
 extern std::atomic<bool> gWorkerRunning;
+
+// Where the worker stands, for Form1 to show: the position of the progress bar and a label text
+// not shown yet (owned by whoever takes it). The worker posts kMsgWorkerProgress when none is
+// pending, so the window takes the latest state at its own pace and the worker never waits on a
+// repaint; before a question and at the end the worker sends it, so the window shows exactly
+// where it stands.
+extern std::atomic<int> gWorkerPosition;
+extern std::atomic<std::wstring*> gWorkerLabel;
+extern std::atomic<bool> gWorkerProgressPosted;
+void ShowWorkerProgress();  // on the window's thread, for kMsgWorkerProgress
 DWORD WINAPI ExtractionWorker(void* form);
 
 LRESULT OpenForm1(HWND owner, bool modal);

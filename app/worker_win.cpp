@@ -1,12 +1,14 @@
 // The extraction worker: turns the package into folders and files below the target folder.
 // It runs on its own thread and reaches the window only through messages: the text box and the
-// progress bar through the control setters (sent messages), the label through a message the
-// window's thread handles, and message boxes owned by Form1.
+// progress bar's range through the control setters (sent messages), the bar's position and the
+// label through a message the window's thread handles (see ReportProgress), and message boxes
+// owned by Form1.
 #include <windows.h>
 
 #include "app/fileops.h"
 #include "app/installer_win.h"
 #include "app/texts.h"
+#include "package/decode_ahead.h"
 #include "ui/dialogs.h"
 #include "ui/properties.h"
 
@@ -19,8 +21,16 @@ int Fail(HWND form, const wchar_t* message) {
   return kWorkerFailed;
 }
 
-void ShowCurrentFile(HWND form, const std::wstring& name) {
-  SendMessageW(form, kMsgWorkerLabel, 0, reinterpret_cast<LPARAM>(&name));
+// Hands where the worker stands to the window: posted at most once until the window has taken
+// it; with wait, sent, so that it is on the screen when this returns.
+void ReportProgress(HWND form, int position, const std::wstring* label, bool wait) {
+  gWorkerPosition = position;
+  if (label) delete gWorkerLabel.exchange(new std::wstring(*label));
+  if (wait) {
+    SendMessageW(form, kMsgWorkerProgress, 0, 0);
+  } else if (!gWorkerProgressPosted.exchange(true)) {
+    PostMessageW(form, kMsgWorkerProgress, 0, 0);
+  }
 }
 
 // Asks once, before anything is written, when the target folder already holds files.
@@ -39,21 +49,27 @@ bool MayWriteInto(HWND form, const std::wstring& folder) {
 // What became of one file.
 enum class Written { kDone, kCorrupt, kWriteFailed, kOutOfMemory };
 
-// Decodes a file's block straight into its partial file, piece by piece, so that memory stays
-// one dictionary and one input piece whatever the file's size. The file takes its name only
-// when its content is complete: a block that does not decode is never written as an empty or
-// torn file, and nothing of it is left behind.
-Written ExtractFile(const RecordSpan& record, const std::wstring& path, const FILETIME& time,
-                    PartialFile& file) {
-  if (!BeginPartialFile(path, file)) return Written::kWriteFailed;
-  const StreamedBlock block =
-      DecodeRecordStream(gPackage, record, [&](ByteView piece) { return AppendPartialFile(file, piece); });
+// Writes one file into its partial file: the bytes a decoder made ahead in one piece, or, for a
+// file left to the writer, decoded straight from the package piece by piece (one dictionary and
+// one input piece of memory, whatever the file's size). The file takes its name only when its
+// content is complete: a block that does not decode is never written as an empty or torn file,
+// and nothing of it is left behind.
+Written WriteOne(const AheadFile& file, const std::wstring& path, const FILETIME& time, PartialFile& partial) {
+  if (file.Decoded && file.Status == BlockStatus::Corrupt) return Written::kCorrupt;
+  if (!BeginPartialFile(path, partial)) return Written::kWriteFailed;
+  const auto append = [&](ByteView piece) { return AppendPartialFile(partial, piece); };
+  StreamedBlock block;
+  if (file.Decoded) {
+    block.Stopped = !append(file.Data);
+  } else {
+    block = DecodeRecordStream(gPackage, file.Record, append);
+  }
   if (block.Stopped || block.Status == BlockStatus::Corrupt || block.Status == BlockStatus::OutOfMemory) {
-    DropPartialFile(file);
+    DropPartialFile(partial);
     if (block.Stopped) return Written::kWriteFailed;
     return block.Status == BlockStatus::Corrupt ? Written::kCorrupt : Written::kOutOfMemory;
   }
-  return FinishPartialFile(file, path, time) == kWriteOk ? Written::kDone : Written::kWriteFailed;
+  return FinishPartialFile(partial, path, time) == kWriteOk ? Written::kDone : Written::kWriteFailed;
 }
 
 int Extract(HWND form) {
@@ -81,10 +97,13 @@ int Extract(HWND form) {
   const int count = static_cast<int>(entries.size());
   SetProgressMin(gForm1.progressBar1, 0);
   SetProgressMax(gForm1.progressBar1, count - 1);
-  std::uint64_t offset = contents.ContentOffset;
-  PartialFile file;
+  SYSTEM_INFO system;
+  GetSystemInfo(&system);
+  DecodeAhead ahead(gPackage, contents.ContentOffset, CountFiles(entries),
+                    static_cast<int>(system.dwNumberOfProcessors));
+  PartialFile partial;
   for (int i = 0; i < count; ++i) {
-    SetProgressPos(gForm1.progressBar1, i);
+    ReportProgress(form, i, nullptr, false);
     const FileListEntry& entry = entries[i];
     const std::wstring name = ToWide(entry.Path);
     const std::wstring path = Join({folder, name});
@@ -92,15 +111,15 @@ int Extract(HWND form) {
       if (!DirExists(path)) CreateFolder(path);
       continue;
     }
-    ShowCurrentFile(form, name);
+    ReportProgress(form, i, &name, false);
     FILETIME time;
     time.dwLowDateTime = static_cast<DWORD>(entry.FileTime);
     time.dwHighDateTime = static_cast<DWORD>(entry.FileTime >> 32);
-    const RecordSpan record = LocateRecord(gPackage, offset);
-    offset = record.Next;
+    AheadFile& file = ahead.Next();
     // The user decides on a file that cannot be written or does not decode: Abort stops,
     // Retry tries the whole file again, Ignore leaves it out.
-    for (Written result; (result = ExtractFile(record, path, time, file)) != Written::kDone;) {
+    for (Written result; (result = WriteOne(file, path, time, partial)) != Written::kDone;) {
+      ReportProgress(form, i, nullptr, true);  // the page shows the file the box names
       if (result == Written::kOutOfMemory) return Fail(form, text::kOutOfMemory);
       const bool corrupt = result == Written::kCorrupt;
       const std::wstring message = Join({corrupt ? text::kCorruptHead : text::kWriteFailedHead, path,
@@ -111,10 +130,24 @@ int Extract(HWND form) {
     }
     if (gCancelRequested) return kWorkerFailed;
   }
+  ReportProgress(form, count - 1, nullptr, true);
   return kWorkerDone;
 }
 
 }  // namespace
+
+std::atomic<int> gWorkerPosition{0};
+std::atomic<std::wstring*> gWorkerLabel{nullptr};
+std::atomic<bool> gWorkerProgressPosted{false};
+
+void ShowWorkerProgress() {
+  gWorkerProgressPosted = false;  // first: a change made from here on posts again
+  SetProgressPos(gForm1.progressBar1, gWorkerPosition);
+  if (std::wstring* label = gWorkerLabel.exchange(nullptr)) {
+    SetWindowlessCaption(gForm1.label1, *label);
+    delete label;
+  }
+}
 
 DWORD WINAPI ExtractionWorker(void* form) {
   gWorkerStatus = Extract(static_cast<HWND>(form));

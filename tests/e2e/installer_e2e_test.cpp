@@ -611,11 +611,30 @@ TEST(Finish, PackageNumberOneRunsTheBatchAndStartsQQGame) {
   EXPECT_TRUE(WaitUntil([] { return Exists(ScratchRoot() + L"batch-ran.txt"); }, 30000));
 }
 
+// Many files in several folders: decoded ahead in batches while earlier ones are written, every
+// file ends up whole, in its folder, with its time.
+TEST(Wizard, ManyFilesInstallWholeAcrossBatches) {
+  std::vector<Entry> entries;
+  for (int folder = 0; folder < 3; ++folder) {
+    const std::string name = "目录" + std::to_string(folder);
+    entries.push_back({name, "", 0, true});
+    for (int i = 0; i < 70; ++i) {
+      const std::string content = i % 3 == 0 ? RandomBytes(300 + i * 97, folder * 100 + i) : std::string(i * 40, 'a' + folder);
+      entries.push_back({name + "\\f" + std::to_string(i) + ".dat", content, kTime1 + static_cast<std::uint64_t>(i)});
+    }
+  }
+  const std::wstring exe = MakeInstaller(L"many", Info("多文件软件", "目录0\\f1.dat"), entries);
+  const std::wstring target = Scratch(L"many-target") + L"多文件软件";
+  Installer setup(exe);
+  InstallQuietly(setup, target);
+  ExpectTreeInstalled(target + L"\\", entries);
+}
+
 TEST(Wizard, CloseDuringExtractionAsksAndStopsAfterTheCurrentFile) {
-  // The worker goes on while both questions are asked (about a second and a half): 2000 files
+  // The worker goes on while both questions are asked (about a second and a half): 5000 files
   // keep it busy for several seconds, well past the second answer.
   std::vector<Entry> entries;
-  for (int i = 0; i < 2000; ++i) {
+  for (int i = 0; i < 5000; ++i) {
     entries.push_back({"f" + std::to_string(i) + ".bin", RandomBytes(2000, i), kTime1});
   }
   const std::wstring exe = MakeInstaller(L"closing", Info("关闭软件", "f0.bin"), entries);
@@ -637,7 +656,7 @@ TEST(Wizard, CloseDuringExtractionAsksAndStopsAfterTheCurrentFile) {
   ASSERT_TRUE(yes);
   setup.Answer(*yes, IDYES);
   EXPECT_EQ(setup.WaitForExit(60000), std::optional<DWORD>(0));
-  EXPECT_FALSE(Exists(target + L"\\f1999.bin")) << "the worker should have stopped early";
+  EXPECT_FALSE(Exists(target + L"\\f4999.bin")) << "the worker should have stopped early";
 }
 
 }  // namespace

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
+#include "package/decode_ahead.h"
 #include "package/writer.h"
 #include "tools/zvpack/errors.h"
 #include "tools/zvpack/filetime.h"
@@ -15,6 +17,10 @@ namespace zv::pack {
 namespace {
 
 constexpr std::size_t kScanChunk = std::size_t{1} << 20;
+
+[[noreturn]] void DamagedContent(const std::string& installer, const PackageEntry& entry) {
+  Damaged(installer + ": " + Printable(entry.path), "the stored data does not decode (damaged package)");
+}
 
 // Decodes one content block piece by piece into sink (memory: one dictionary and one input
 // piece, whatever the file's size); a damaged block throws, naming the file. False when the
@@ -33,8 +39,7 @@ bool DecodeContent(const InstallerSource& source, const PackageEntry& entry, con
     case BlockStatus::OutOfMemory:
       Refuse(installer + ": " + Printable(entry.path), "out of memory decoding the file");
   }
-  Damaged(installer + ": " + Printable(entry.path),
-          "the stored data does not decode (damaged package)");
+  DamagedContent(installer, entry);
 }
 
 // A record's decoded bytes without the zeros of a stream that ends early: the stated size is a
@@ -145,6 +150,7 @@ ByteView InstallerSource::Read(std::uint64_t offset, std::size_t length, Bytes& 
   length = static_cast<std::size_t>(std::min<std::uint64_t>(length, Size() - offset));
   std::string reason;
   if (!file_.ReadAt(start_ + offset, length, &buffer, &reason)) {
+    const std::lock_guard<std::mutex> hold(readErrorLock_);
     if (readError_.empty()) readError_ = reason;
     return {};
   }
@@ -152,6 +158,7 @@ ByteView InstallerSource::Read(std::uint64_t offset, std::size_t length, Bytes& 
 }
 
 void InstallerSource::CheckReads() const {
+  const std::lock_guard<std::mutex> hold(readErrorLock_);
   if (!readError_.empty()) Refuse(path_, "cannot read: " + readError_);
 }
 
@@ -290,6 +297,13 @@ ExtractResult ExtractInstaller(const std::string& installer, const std::string& 
 
   ExtractResult result;
   if (options.progress) options.progress->Begin("unpacking", package.files, package.bytes);
+  // Decoder threads decode the next files while this one writes, in list order.
+  const auto firstFile = std::find_if(package.entries.begin(), package.entries.end(),
+                                      [](const PackageEntry& entry) { return !entry.folder; });
+  const unsigned threads = options.threads ? options.threads : std::max(1u, std::thread::hardware_concurrency());
+  DecodeAhead ahead(*package.source,
+                    firstFile == package.entries.end() ? 0 : firstFile->record.BlockOffset - kRecordLengthSize,
+                    package.files, static_cast<int>(std::min<unsigned>(threads, kMaxDecoders)));
   for (const PackageEntry& entry : package.entries) {
     const std::string target = Target(destination, entry);
     if (entry.folder) {
@@ -305,11 +319,20 @@ ExtractResult ExtractInstaller(const std::string& installer, const std::string& 
     if (!file.Create(partial, &reason)) Refuse(target, "cannot write: " + reason);
     std::uint64_t written = 0;
     bool decoded = false;
+    const auto write = [&](ByteView piece) {
+      written += piece.size();
+      return file.Write(piece, &reason);
+    };
     try {
-      decoded = DecodeContent(*package.source, entry, [&](ByteView piece) {
-        written += piece.size();
-        return file.Write(piece, &reason);
-      }, installer);
+      const AheadFile& decodedAhead = ahead.Next();
+      if (!decodedAhead.Decoded) {
+        decoded = DecodeContent(*package.source, entry, write, installer);
+      } else if (decodedAhead.Status == BlockStatus::Corrupt) {
+        package.source->CheckReads();  // a read error is not damage
+        DamagedContent(installer, entry);
+      } else {
+        decoded = write(decodedAhead.Data);
+      }
     } catch (const PackError&) {
       file.Close(nullptr);
       RemoveFile(partial);

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,7 +24,7 @@ class InstallerSource final : public PackageSource {
   explicit InstallerSource(const std::string& path);
   std::uint64_t Size() const override { return file_.Size() - start_; }
   // A read error gives no bytes (as past the end would) and is kept: the package library's
-  // callers never see an exception; CheckReads() raises it afterwards.
+  // callers never see an exception; CheckReads() raises it afterwards. Safe on several threads.
   ByteView Read(std::uint64_t offset, std::size_t length, Bytes& buffer) const override;
   void CheckReads() const;  // throws PackError (exit code 1) after a read error
   std::uint64_t PackageStart() const { return start_; }  // file offset after the marker
@@ -32,6 +33,7 @@ class InstallerSource final : public PackageSource {
   std::string path_;
   InputFile file_;
   std::uint64_t start_ = 0;
+  mutable std::mutex readErrorLock_;  // decoder threads read at once
   mutable std::string readError_;
 };
 
@@ -70,6 +72,7 @@ std::string ListingJson(const OpenPackage& package);
 struct ExtractOptions {
   bool force = false;  // unpack into a folder that is not empty (files listed are replaced)
   ProgressLine* progress = nullptr;
+  unsigned threads = 0;  // decoder threads (0: every core)
 };
 struct ExtractResult {
   std::size_t files = 0;
