@@ -80,6 +80,12 @@ void LoadPackageInfo(HWND form) {
   // Zeros a stream stands for at its end would only end its last line: they are not made.
   DecodeRecordText(gPackage, LocateRecord(gPackage, kFirstRecordOffset), buffer);
   gPackageInfo = ParseInfo(buffer);
+  // A name or program that leads outside the installer's places: nothing is shown or written.
+  if (FindInfoFault(gPackageInfo) != InfoFault::None) {
+    MessageBoxAppTitle(form, text::kDataError, MB_ICONERROR);
+    PostClose(form);
+    return;
+  }
   gWelcomeName = ToWide(gPackageInfo.DisplayName);
   ShowWelcomePage(form);
 }

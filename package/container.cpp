@@ -107,6 +107,8 @@ PackageContents ReadContents(const PackageSource& package, bool withInfo) {
   } else if (const auto clash = FindClashingEntry(contents.Entries)) {
     contents.Status = PackageStatus::Clash;
     contents.BadEntry = *clash;
+  } else if (withInfo && FindInfoFault(contents.Info) != InfoFault::None) {
+    contents.Status = PackageStatus::UnsafeInfo;
   }
   return contents;
 }

@@ -65,6 +65,12 @@ bool IsUnsafePath(ByteView utf8Path) {
          IsUnsafePath(TextView(Utf8ToWide(utf8Path)));
 }
 
+InfoFault FindInfoFault(const PackageInfo& info) {
+  if (IsUnsafeName(info.DisplayName)) return InfoFault::DisplayName;
+  if (IsUnsafePath(TextView(info.ProgramFile))) return InfoFault::ProgramFile;
+  return InfoFault::None;
+}
+
 bool IsUnsafeName(TextView name) { return FindNameFault(name) != NameFault::None; }
 
 }  // namespace zv

@@ -234,6 +234,13 @@ std::optional<std::size_t> FindClashingEntry(const std::vector<FileListEntry>& e
 // Index of the first entry whose path is unsafe (IsUnsafePath of its bytes), if any.
 std::optional<std::size_t> FindUnsafeEntry(const std::vector<FileListEntry>& entries);
 
+// The information names places too: DisplayName is the folder made below the default parent and
+// the desktop shortcut's file name, so it must be one plain name; ProgramFile is started from
+// (and linked inside) the target folder, so it must be a safe relative path. A package whose
+// information leads elsewhere is refused, whatever its file list holds.
+enum class InfoFault { None, DisplayName, ProgramFile };
+InfoFault FindInfoFault(const PackageInfo& info);
+
 // ---- Opening a package ---------------------------------------------------------------------
 
 enum class PackageStatus {
@@ -243,6 +250,7 @@ enum class PackageStatus {
   BadFileList,  // the file list is malformed (an empty entry, a time without a name)
   UnsafePath,   // an entry would leave the target folder, or Windows cannot create it (BadEntry)
   Clash,        // an entry the tree cannot hold beside the others (BadEntry; FindClashingEntry)
+  UnsafeInfo,   // the information names a place outside the installer's own (FindInfoFault)
   OutOfMemory,  // no room to decode the file list
 };
 
@@ -258,8 +266,8 @@ struct PackageContents {
   std::size_t BadEntry = 0;
   std::uint64_t ContentOffset = 0;
 };
-// Without withInfo the information block is stepped over (Info stays empty): for readers
-// that took it already, or read it their own way.
+// Without withInfo the information block is stepped over (Info stays empty, and is not judged):
+// for readers that took it already, or read it their own way; they call FindInfoFault.
 PackageContents ReadContents(const PackageSource& package, bool withInfo = true);
 
 // Number of file entries (the number of content records a package carries).

@@ -41,6 +41,17 @@ std::vector<InfoIssue> CheckInfoFields(const InfoFields& fields) {
   check(kKeyDate, fields.Date);
   check(kKeyVersion, fields.Version);
   check(kKeyDescription, fields.Description);
+  // The readers' own rule, on the information as they will read it.
+  switch (FindInfoFault(ParseInfo(BuildInfoBlock(fields)))) {
+    case InfoFault::None:
+      break;
+    case InfoFault::DisplayName:
+      issues.push_back({kKeyName.Utf8, InfoIssueKind::Unsafe});
+      break;
+    case InfoFault::ProgramFile:
+      issues.push_back({kKeyProgramFile.Utf8, InfoIssueKind::Unsafe});
+      break;
+  }
   return issues;
 }
 

@@ -81,6 +81,7 @@ enum class InfoIssueKind {
   LineBreak,  // CR or LF in a value: the line would split or carry the break
   TooLong,    // key + value over 99 UTF-16 units: the reader cuts the rest
   BadUtf8,    // not valid UTF-8: the reader shows U+FFFD
+  Unsafe,     // a name or program the readers refuse (FindInfoFault)
 };
 struct InfoIssue {
   ByteView Key;  // the key of the offending line, e.g. "名称="

@@ -325,6 +325,22 @@ void InstallExpectingDataError(const std::wstring& exe, const std::wstring& targ
   EXPECT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
 }
 
+// The installer runs elevated: a name or program that leads outside its folders is refused at
+// start, before a page is shown or anything written.
+TEST(Package, InformationLeadingOutsideIsRefusedAtStart) {
+  for (const auto& [name, program] : {std::pair<std::string, std::string>{"..\\..\\..\\evilname", "a.txt"},
+                                      {"好软件", "..\\..\\outside\\runme.exe"}}) {
+    SCOPED_TRACE(name + " " + program);
+    const std::wstring exe = MakeInstaller(L"evil-info", Info(name, program), {{"a.txt", "a", kTime1}});
+    Installer setup(exe);
+    auto box = setup.WaitForMessageBox();
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->text, L"安装文件数据错误");
+    setup.Answer(*box, IDOK);
+    EXPECT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
+  }
+}
+
 TEST(Package, UnsafePathIsRefusedBeforeAnythingIsWritten) {
   const std::vector<Entry> entries = {{"good.txt", "fine", kTime1}, {"..\\escaped.txt", "evil", kTime1}};
   std::vector<zv::Bytes> blocks;

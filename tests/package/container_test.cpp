@@ -170,6 +170,12 @@ TEST(Package, ContentsRefusedBeforeAnythingIsWritten) {
   EXPECT_EQ(ReadContents(MemorySource(RawPackage(info, EncodeBlock("DIRa\r\n\r\nDIRb")))).Status,
             PackageStatus::BadFileList);
 
+  InfoFields evil = SampleInfo();
+  evil.Name = "..\\..\\evilname";
+  EXPECT_EQ(ReadContents(MemorySource(RawPackage(EncodeBlock(BuildInfoBlock(evil)), EncodeBlock("DIRa"))))
+                .Status,
+            PackageStatus::UnsafeInfo);
+
   // A stored-empty list has nothing to install; a broken information block leaves Info empty.
   contents = ReadContents(MemorySource(RawPackage(broken, "")));
   EXPECT_EQ(contents.Status, PackageStatus::NoFileList);

@@ -94,6 +94,7 @@ TEST(ParseInfo, NumberIsReadAndRoundedToNearest) {
 TEST(CheckInfoFields, FlagsWhatWouldNotReadBack) {
   InfoFields fields;
   fields.Name = "a\r\nb";
+  fields.ProgramFile = "a.exe";
   fields.Date = Bytes(97, 'd');  // "日期=" + 97 = 100 units
   fields.Version = "\xE4\xB8";   // cut UTF-8
   fields.Description = Bytes(96, 'x');  // exactly 99: fine
@@ -105,6 +106,29 @@ TEST(CheckInfoFields, FlagsWhatWouldNotReadBack) {
   EXPECT_EQ(issues[1].Kind, InfoIssueKind::TooLong);
   EXPECT_EQ(issues[2].Key, kKeyVersion.Utf8);
   EXPECT_EQ(issues[2].Kind, InfoIssueKind::BadUtf8);
+}
+
+// The name makes a folder and a shortcut, the program is started inside the target: each must
+// stay where it belongs. The writer's check and the readers' are the same rule.
+TEST(InfoFault, NamesAndProgramsThatLeadOutsideAreRefused) {
+  const auto fault = [](std::string_view name, std::string_view program) {
+    PackageInfo info;
+    info.DisplayName = Utf8ToWide(name);
+    info.ProgramFile = Utf8ToWide(program);
+    return FindInfoFault(info);
+  };
+  EXPECT_EQ(fault("绿色软件 1.0", "bin\\app.exe"), InfoFault::None);
+  for (std::string_view name : {"..\\..\\..\\evilname", "a/b", "a\\b", "C:", "..", "", "CON", "name.", "a\tb"})
+    EXPECT_EQ(fault(name, "app.exe"), InfoFault::DisplayName) << name;
+  for (std::string_view program : {"..\\..\\outside\\runme.exe", "C:\\Windows\\x.exe", "\\x.exe", ""})
+    EXPECT_EQ(fault("name", program), InfoFault::ProgramFile) << program;
+
+  InfoFields fields;
+  fields.Name = "..\\evil";
+  fields.ProgramFile = "..\\run.exe";
+  const auto issues = CheckInfoFields(fields);
+  ASSERT_EQ(issues.size(), 1u);  // the name is judged first
+  EXPECT_EQ(issues[0].Kind, InfoIssueKind::Unsafe);
 }
 
 FileListEntry Folder(std::string_view path) { return test::FolderEntry(path); }

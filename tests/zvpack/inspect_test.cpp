@@ -168,6 +168,26 @@ TEST_F(InspectTest, UnsafePathsAreRefusedBeforeAnythingIsWritten) {
   }
 }
 
+// A name or program that would lead the installer outside its folders: refused by every verb,
+// naming the line, before anything is written.
+TEST_F(InspectTest, InformationLeadingOutsideIsRefused) {
+  for (const Bytes& info : {Bytes("名称=..\\..\\..\\evilname\r\n文件名=a.txt"),
+                            Bytes("名称=好\r\n文件名=..\\..\\outside\\runme.exe")}) {
+    SCOPED_TRACE(info);
+    const std::string installer = scratch_ / "evil.exe";
+    WriteBytes(installer, HandMadeInstaller(info, JoinEntries({FileEntry(kSampleTime, "a.txt")}),
+                                            {EncodeBlock("a")}));
+    const std::string out = scratch_ / "out";
+    EXPECT_EQ(Extract(installer, out), kExitDamaged);
+    EXPECT_FALSE(std::filesystem::exists(FsPath(out)));
+    EXPECT_EQ(RunInProcess({"verify", installer, "--quiet"}), kExitDamaged);
+    const RunResult listed = RunBinary({"list", installer});
+    EXPECT_EQ(listed.exitCode, kExitDamaged);
+    EXPECT_NE(listed.err.find(info.find("evilname") != Bytes::npos ? "名称=" : "文件名="), std::string::npos)
+        << listed.err;
+  }
+}
+
 // Whatever a package states, what the packer says of it stays a line a person can read.
 TEST_F(InspectTest, MessagesAndListingsShowPackageTextsCutAndEscaped) {
   const Bytes longName(100000, 'n');

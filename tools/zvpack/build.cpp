@@ -99,6 +99,13 @@ void CheckInfo(const InfoFields& fields) {
         Refuse(option, "the text holds a line break; the information block keeps one line per key");
       case InfoIssueKind::BadUtf8:
         Refuse(option, "the text is not valid UTF-8");
+      case InfoIssueKind::Unsafe:
+        Refuse(option, issue.Key == kKeyName.Utf8
+                           ? "the name must be one plain folder and file name (no \\ / : < > \" | ? *, "
+                             "no control characters, not . or .., no trailing dot or space, not a "
+                             "device name such as CON)"
+                           : "the program must be a relative path inside the folder, with names "
+                             "Windows can create");
       case InfoIssueKind::TooLong: {
         const std::size_t length = Utf16Length(issue.Key) + Utf16Length(ValueOfKey(fields, issue.Key));
         Refuse(option, "the information line \"" + std::string(issue.Key) + "...\" is " +

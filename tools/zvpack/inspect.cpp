@@ -202,6 +202,7 @@ OpenPackage OpenInstaller(const std::string& path) {
               "the entry cannot be created as listed: it repeats an earlier path (also in "
               "another case, or as a file and a folder), lies in a folder that no earlier "
               "folder entry makes, or has a name longer than 255 characters");
+    case PackageStatus::UnsafeInfo:  // judged below, with the information read here
     case PackageStatus::UnsafePath: {
       // The package's rule found it; PackagePathProblem refuses all it does and says why.
       const std::string& bad = contents.Entries[contents.BadEntry].PathUtf8;
@@ -209,9 +210,20 @@ OpenPackage OpenInstaller(const std::string& path) {
               "unsafe path in the file list: " + PackagePathProblem(bad));
     }
   }
+  package.info = ParseInfo(info);
+  switch (FindInfoFault(package.info)) {
+    case InfoFault::None:
+      break;
+    case InfoFault::DisplayName:
+      Damaged(path + ": " + Printable(std::string(kKeyName.Utf8) + WideToUtf8(package.info.DisplayName)),
+              "the name is not one plain folder and shortcut name (the installer would make them "
+              "outside its folders)");
+    case InfoFault::ProgramFile:
+      Damaged(path + ": " + Printable(std::string(kKeyProgramFile.Utf8) + WideToUtf8(package.info.ProgramFile)),
+              "the program is not a safe path inside the target folder");
+  }
   // From here on the package holds nothing the installer would refuse.
   package.infoLines = InfoLines(info);
-  package.info = ParseInfo(info);
 
   std::uint64_t offset = contents.ContentOffset;
   Bytes buffer;
