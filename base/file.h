@@ -25,6 +25,11 @@ class FileReader {
   // half-written). False when it cannot be opened, or is not a regular file.
   bool Open(const Text& path, bool allowWriters);
   bool IsOpen() const { return static_cast<bool>(file_); }
+  // Takes a file the caller opened its own way (a regular file of the given size).
+  void Adopt(Owned<SystemFileTraits> file, std::uint64_t size) {
+    file_ = std::move(file);
+    size_ = size;
+  }
   std::uint64_t Size() const { return size_; }
   // Reads up to length bytes at offset into data; *got is how many were read (fewer at the
   // end of the file, none past it). False on a read error.

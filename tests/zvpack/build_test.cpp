@@ -11,6 +11,13 @@
 #include "tools/zvpack/build.h"
 #include "tools/zvpack/errors.h"
 #include "tools/zvpack/inspect.h"
+#include "tools/zvpack/platform.h"
+
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace zv::pack::test {
 namespace {
@@ -358,6 +365,52 @@ TEST_F(RefusalTest, SymbolicLinksAreRefusedAsSuch) {
   std::filesystem::remove(src("bin/link.exe"));
   std::filesystem::create_directory_symlink(src("数据"), src("linked"));
   EXPECT_NE(Refusal(Options(output_)).find("linked: is a symbolic link"), std::string::npos);
+  ExpectNoOutput();
+}
+
+// A file swapped for a link, or for another file, between the scan and the read is not packed:
+// the packer never reads through a link it did not see.
+TEST_F(RefusalTest, AFileSwappedAfterTheScanIsNotRead) {
+  const std::string path = src("bin/app.exe");
+  const Node scanned = Inspect(path);
+  WriteBytes(scratch_ / "secret.txt", "secret");
+  std::filesystem::remove(path);
+  std::filesystem::create_symlink(scratch_ / "secret.txt", path);
+  InputFile file;
+  std::string reason;
+  EXPECT_FALSE(file.OpenScanned(path, scanned, &reason));
+  EXPECT_NE(reason.find("symbolic link"), std::string::npos) << reason;
+  std::filesystem::remove(path);
+  ::usleep(20000);  // past the clock's step: the new file's change time differs
+  WriteBytes(src("other.exe"), "other");
+  std::filesystem::rename(src("other.exe"), path);  // another file (inode) under the name
+  reason.clear();
+  EXPECT_FALSE(file.OpenScanned(path, scanned, &reason));
+  EXPECT_NE(reason.find("replaced"), std::string::npos) << reason;
+  EXPECT_TRUE(file.OpenScanned(path, Inspect(path), &reason)) << reason;
+}
+
+// Interrupted half way (Ctrl+C), a build leaves no OUT.partial behind and ends as interrupted.
+TEST_F(RefusalTest, AnInterruptedBuildLeavesNothingBehind) {
+  Bytes noise(48 << 20, '\0');
+  std::uint32_t state = 12345;
+  for (char& c : noise) c = static_cast<char>((state = state * 1103515245u + 12345u) >> 24);
+  WriteBytes(src("bin/big.dat"), noise);
+  const std::vector<std::string> args = BuildArgs({"--threads", "1"});
+  const pid_t child = ::fork();
+  if (child == 0) {
+    std::vector<char*> argv{const_cast<char*>(ZVPACK_BINARY)};
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    ::execv(ZVPACK_BINARY, argv.data());
+    ::_exit(127);
+  }
+  for (int i = 0; i < 400 && !std::filesystem::exists(FsPath(output_ + ".partial")); ++i) ::usleep(10000);
+  ASSERT_TRUE(std::filesystem::exists(FsPath(output_ + ".partial")));
+  ::kill(child, SIGINT);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
   ExpectNoOutput();
 }
 

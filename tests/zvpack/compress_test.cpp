@@ -31,7 +31,7 @@ class CompressTest : public ::testing::Test {
       const std::string path = scratch_ / ("f" + std::to_string(i));
       WriteBytes(path, data);
       contents_.push_back(data);
-      jobs_.push_back({path, "f" + std::to_string(i), data.size()});
+      jobs_.push_back({path, "f" + std::to_string(i), data.size(), Inspect(path)});
     }
   }
   // Runs the compressor; returns the decoded blocks in delivery order.

@@ -51,16 +51,20 @@ class BufferedOutput {
 // Removes the partly written output unless the build got through.
 class PartialFile {
  public:
-  explicit PartialFile(std::string path) : path_(std::move(path)) {}
+  explicit PartialFile(std::string path) : path_(std::move(path)), interrupted_(path_) {}
   ~PartialFile() {
     if (!kept_) RemoveFile(path_);
   }
   PartialFile(const PartialFile&) = delete;
   PartialFile& operator=(const PartialFile&) = delete;
-  void Keep() { kept_ = true; }
+  void Keep() {
+    kept_ = true;
+    interrupted_.Release();
+  }
 
  private:
   std::string path_;
+  RemovedOnInterrupt interrupted_;
   bool kept_ = false;
 };
 
@@ -273,7 +277,7 @@ BuildResult BuildInstaller(const BuildOptions& options) {
                                                  ") so that the file list can hold it"));
         }
       }
-      jobs.push_back({item.source, item.path, item.size});
+      jobs.push_back({item.source, item.path, item.size, item.scanned});
     }
     entries.push_back(std::move(entry));
   }

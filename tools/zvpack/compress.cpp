@@ -176,7 +176,7 @@ class Pipeline {
     const CompressJob& job = jobs_[index];
     InputFile file;
     std::string reason;
-    if (!file.Open(job.source, &reason)) Refuse(job.source, "cannot read: " + reason);
+    if (!file.OpenScanned(job.source, job.scanned, &reason)) Refuse(job.source, "cannot read: " + reason);
     if (file.Size() > kMaxBlockDataSize) {
       Refuse(job.source, "the file grew larger than a package can hold while it was read");
     }
@@ -247,12 +247,14 @@ CompressedBlock CompressedBlock::InMemory(Bytes bytes) {
 CompressedBlock CompressedBlock::Spilled(std::string path) {
   CompressedBlock block;
   block.spill_ = std::move(path);
+  block.interrupted_ = RemovedOnInterrupt(block.spill_);
   return block;
 }
 
 CompressedBlock::CompressedBlock(CompressedBlock&& other) noexcept
     : bytes_(std::move(other.bytes_)),
       spill_(std::exchange(other.spill_, {})),
+      interrupted_(std::move(other.interrupted_)),
       size_(std::exchange(other.size_, 0)) {}
 
 CompressedBlock& CompressedBlock::operator=(CompressedBlock&& other) noexcept {
@@ -260,6 +262,7 @@ CompressedBlock& CompressedBlock::operator=(CompressedBlock&& other) noexcept {
     if (!spill_.empty()) RemoveFile(spill_);
     bytes_ = std::move(other.bytes_);
     spill_ = std::exchange(other.spill_, {});
+    interrupted_ = std::move(other.interrupted_);
     size_ = std::exchange(other.size_, 0);
   }
   return *this;

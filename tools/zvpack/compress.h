@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "package/writer.h"
+#include "tools/zvpack/platform.h"
 
 namespace zv::pack {
 
@@ -23,6 +24,7 @@ struct CompressJob {
   std::string source;  // native path
   std::string name;    // for messages
   std::uint64_t size = 0;
+  Node scanned;        // what the scan saw (see InputFile::OpenScanned)
 };
 
 struct CompressSettings {
@@ -56,6 +58,7 @@ class CompressedBlock {
  private:
   Bytes bytes_;
   std::string spill_;
+  RemovedOnInterrupt interrupted_;  // the spill file
   std::uint64_t size_ = 0;
 };
 

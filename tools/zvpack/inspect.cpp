@@ -327,6 +327,7 @@ ExtractResult ExtractInstaller(const std::string& installer, const std::string& 
     // a damaged block or a failed write never leaves a torn file in the target's place, and
     // a link planted at the target is replaced, not written through.
     const std::string partial = target + ".zvpack-partial";
+    const RemovedOnInterrupt interrupted(partial);
     OutputFile file;
     if (!file.Create(partial, &reason)) Refuse(target, "cannot write: " + reason);
     std::uint64_t written = 0;

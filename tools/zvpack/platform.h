@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/file.h"
@@ -32,6 +33,11 @@ struct Node {
   NodeKind kind = NodeKind::kMissing;
   std::uint64_t size = 0;
   std::uint64_t lastWrite = 0;  // FILETIME ticks: 100 ns since 1601-01-01 UTC
+  // Which file it is, where the system tells it cheaply (POSIX: device, inode and the time of
+  // its last change of any kind, which tells a new file that got a freed inode); 0 otherwise.
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::uint64_t changed = 0;
 };
 
 struct DirItem {
@@ -56,6 +62,9 @@ std::string LastSystemError();
 class InputFile {
  public:
   bool Open(const std::string& path, std::string* error);
+  // Opens a file of a scanned tree: never through a link at its end, and only if it is still
+  // the file the scan saw (a file swapped for a link or another file in between is refused).
+  bool OpenScanned(const std::string& path, const Node& scanned, std::string* error);
   std::uint64_t Size() const { return reader_.Size(); }
   // Reads up to count bytes at offset into out (resized to what was read). False on a read
   // error, with the reason in *error when given. (platform.cpp)
@@ -93,6 +102,29 @@ class OutputFile {
 // existed before).
 bool CreateFolders(const std::string& path, std::string* error);
 bool RemoveFile(const std::string& path);
+
+// A file the packer is making (OUT.partial, a spill file, a file being unpacked), removed if the
+// program is interrupted (Ctrl+C, SIGTERM) while it is registered: an interrupted run leaves
+// nothing half-made behind. Registering does not remove it otherwise; its owner does.
+class RemovedOnInterrupt {
+ public:
+  RemovedOnInterrupt() = default;
+  explicit RemovedOnInterrupt(const std::string& path);
+  RemovedOnInterrupt(RemovedOnInterrupt&& other) noexcept : slot_(std::exchange(other.slot_, -1)) {}
+  RemovedOnInterrupt& operator=(RemovedOnInterrupt&& other) noexcept;
+  ~RemovedOnInterrupt() { Release(); }
+  void Release();  // the owner has dealt with the file
+
+ private:
+  int slot_ = -1;
+};
+// Installs the handler that removes the registered files and then ends the program as the
+// signal would have. Called once, at the start.
+void RemoveFilesOnInterrupt();
+// For the handlers (platform.cpp): removes every registered file; and the system's removal of
+// one path, safe inside a signal handler.
+void RemoveRegisteredFiles();
+void RemoveFileNow(const char* path);
 // Moves a file over another (the target is replaced).
 bool MoveFileOver(const std::string& from, const std::string& to, std::string* error);
 // An absolute form of the path, without "." and ".." pieces (links are not resolved).

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -69,6 +70,9 @@ Node Inspect(const std::string& path) {
     node.kind = NodeKind::kOther;
   }
   node.lastWrite = FileTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+  node.device = static_cast<std::uint64_t>(st.st_dev);
+  node.inode = static_cast<std::uint64_t>(st.st_ino);
+  node.changed = FileTimeFromUnix(st.st_ctim.tv_sec, st.st_ctim.tv_nsec);
   return node;
 }
 
@@ -87,6 +91,23 @@ bool ListFolder(const std::string& path, std::vector<DirItem>* items, std::strin
 bool InputFile::Open(const std::string& path, std::string* error) {
   if (reader_.Open(Utf8ToWide(path), /*allowWriters=*/true)) return true;
   return Fail(error, LastSystemError());
+}
+
+bool InputFile::OpenScanned(const std::string& path, const Node& scanned, std::string* error) {
+  Owned<SystemFileTraits> file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+  if (!file) {
+    return Fail(error, errno == ELOOP ? "it became a symbolic link after the folder was read"
+                                      : LastSystemError());
+  }
+  struct stat st {};
+  if (::fstat(static_cast<int>(file.get()), &st) != 0) return Fail(error);
+  if (!S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_dev) != scanned.device ||
+      static_cast<std::uint64_t>(st.st_ino) != scanned.inode ||
+      FileTimeFromUnix(st.st_ctim.tv_sec, st.st_ctim.tv_nsec) != scanned.changed) {
+    return Fail(error, "it was replaced or changed after the folder was read");
+  }
+  reader_.Adopt(std::move(file), static_cast<std::uint64_t>(st.st_size));
+  return true;
 }
 
 bool OutputFile::Create(const std::string& path, std::string* error) {
@@ -123,6 +144,18 @@ bool CreateFolders(const std::string& path, std::string* error) {
 }
 
 bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+void RemoveFileNow(const char* path) { ::unlink(path); }
+
+void RemoveFilesOnInterrupt() {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    ::signal(signal, [](int caught) {
+      RemoveRegisteredFiles();
+      ::signal(caught, SIG_DFL);  // then end as the signal would have
+      ::raise(caught);
+    });
+  }
+}
 
 bool MoveFileOver(const std::string& from, const std::string& to, std::string* error) {
   return ::rename(from.c_str(), to.c_str()) == 0 || Fail(error);

@@ -58,6 +58,7 @@ void Walk(const std::string& folder, const std::string& packagePrefix, SourceTre
     entry.source = JoinPath(folder, item.name);
     entry.size = item.node.size;
     entry.lastWrite = item.node.lastWrite;
+    entry.scanned = item.node;
     if (entry.folder) {
       ++tree->folders;
       const std::string source = entry.source;

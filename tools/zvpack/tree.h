@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/zvpack/platform.h"
+
 namespace zv::pack {
 
 struct TreeEntry {
@@ -14,6 +16,7 @@ struct TreeEntry {
   std::string source;  // the native path to read
   std::uint64_t size = 0;
   std::uint64_t lastWrite = 0;  // FILETIME ticks, as the source file has it
+  Node scanned;                 // files: what the scan saw, for the check when it is read
 };
 
 struct SourceTree {
