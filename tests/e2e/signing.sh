@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# A signed installer stays an installer: zvpack builds one, osslsigncode signs it with a
+# throw-away self-signed certificate (the signature goes after the package), osslsigncode
+# verifies the signature, zvpack verify accepts the package, and the signed installer installs
+# the tree under Wine through its wizard.
+#   signing.sh <source root> <win32 bin> <native zvpack> <report.xml>
+# The report is JUnit-style XML with one test case, the shape scripts/test sums.
+set -uo pipefail
+root=$1 bin=$2 zvpack=$3 report=$4
+source "$root/scripts/wine-env"
+zv_prepare_prefix
+work=$(mktemp -d)
+target_dir=$WINEPREFIX/drive_c/zv-signed
+trap 'rm -rf "$work" "$target_dir"' EXIT
+failure=
+step() {  # step DESCRIPTION COMMAND...: runs it, keeps the first failure with its output
+  [ -n "$failure" ] && return
+  if ! out=$("${@:2}" 2>&1); then failure="$1: $(tail -n 5 <<<"$out")"; fi
+}
+mkdir -p "$work/app"
+cp "$bin/hello.exe" "$work/app/" && cp -r "$root/examples/hello/files/." "$work/app/"
+step "build" "$zvpack" build "$work/app" -o "$work/setup.exe" --stub "$bin/zvsetup.exe" \
+  --name "签名测试" --program hello.exe --quiet
+step "certificate" openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=zvsetup test signer" \
+  -keyout "$work/key.pem" -out "$work/cert.pem"
+step "sign" osslsigncode sign -certs "$work/cert.pem" -key "$work/key.pem" -n "签名测试" \
+  -in "$work/setup.exe" -out "$work/signed.exe"
+step "signature" osslsigncode verify -in "$work/signed.exe" -CAfile "$work/cert.pem"
+step "zvpack verify" "$zvpack" verify "$work/signed.exe" --quiet
+rm -rf "$target_dir"
+step "install" wine "$bin/wizard-driver.exe" --time "Z:$work/signed.exe" 'C:\zv-signed'
+step "installed tree" diff -r "$work/app" "$target_dir"
+
+mkdir -p "$(dirname "$report")"
+stamp=$(date -u +%Y-%m-%dT%H:%M:%S)
+fails=$([ -n "$failure" ] && echo 1 || echo 0)
+escaped=$(sed -e 's/&/\&amp;/g; s/</\&lt;/g; s/>/\&gt;/g; s/"/\&quot;/g' <<<"$failure")
+{
+  echo '<?xml version="1.0" encoding="UTF-8"?>'
+  echo "<testsuites tests=\"1\" failures=\"$fails\" disabled=\"0\" errors=\"0\" time=\"0\" timestamp=\"$stamp\" name=\"AllTests\">"
+  echo "  <testsuite name=\"Signing\" tests=\"1\" failures=\"$fails\" disabled=\"0\" errors=\"0\" time=\"0\" timestamp=\"$stamp\">"
+  echo "    <testcase name=\"SignedInstallerVerifiesAndInstalls\" classname=\"Signing\">"
+  [ -n "$failure" ] && echo "      <failure message=\"$escaped\"/>"
+  echo "    </testcase>"
+  echo "  </testsuite>"
+  echo "</testsuites>"
+} > "$report"
+if [ -n "$failure" ]; then echo "signing: $failure" >&2; exit 1; fi
+echo "signing: signed, verified and installed"
