@@ -4,7 +4,6 @@
 # verifies the signature, zvpack verify accepts the package, and the signed installer installs
 # the tree under Wine through its wizard.
 #   signing.sh <source root> <win32 bin> <native zvpack> <report.xml>
-# The report is JUnit-style XML with one test case, the shape scripts/test sums.
 set -uo pipefail
 root=$1 bin=$2 zvpack=$3 report=$4
 source "$root/scripts/wine-env"
@@ -31,19 +30,7 @@ rm -rf "$target_dir"
 step "install" wine "$bin/wizard-driver.exe" --time "Z:$work/signed.exe" 'C:\zv-signed'
 step "installed tree" diff -r "$work/app" "$target_dir"
 
-mkdir -p "$(dirname "$report")"
-stamp=$(date -u +%Y-%m-%dT%H:%M:%S)
-fails=$([ -n "$failure" ] && echo 1 || echo 0)
-escaped=$(sed -e 's/&/\&amp;/g; s/</\&lt;/g; s/>/\&gt;/g; s/"/\&quot;/g' <<<"$failure")
-{
-  echo '<?xml version="1.0" encoding="UTF-8"?>'
-  echo "<testsuites tests=\"1\" failures=\"$fails\" disabled=\"0\" errors=\"0\" time=\"0\" timestamp=\"$stamp\" name=\"AllTests\">"
-  echo "  <testsuite name=\"Signing\" tests=\"1\" failures=\"$fails\" disabled=\"0\" errors=\"0\" time=\"0\" timestamp=\"$stamp\">"
-  echo "    <testcase name=\"SignedInstallerVerifiesAndInstalls\" classname=\"Signing\">"
-  [ -n "$failure" ] && echo "      <failure message=\"$escaped\"/>"
-  echo "    </testcase>"
-  echo "  </testsuite>"
-  echo "</testsuites>"
-} > "$report"
+source "$root/tests/junit.sh"
+junit_report "$report" Signing SignedInstallerVerifiesAndInstalls "$failure"
 if [ -n "$failure" ]; then echo "signing: $failure" >&2; exit 1; fi
 echo "signing: signed, verified and installed"

@@ -169,23 +169,7 @@ failures=0
 echo "checked $checked files: ${#violations[@]} broken includes"
 
 if [ -n "$report" ]; then
-  mkdir -p "$(dirname "$report")"
-  stamp=$(date +%Y-%m-%dT%H:%M:%S)
-  {
-    echo '<?xml version="1.0" encoding="UTF-8"?>'
-    echo "<testsuites tests=\"1\" failures=\"$failures\" disabled=\"0\" errors=\"0\" time=\"0\" timestamp=\"$stamp\" name=\"AllTests\">"
-    echo "  <testsuite name=\"Layers\" tests=\"1\" failures=\"$failures\" disabled=\"0\" errors=\"0\" time=\"0\" timestamp=\"$stamp\">"
-    echo "    <testcase name=\"IncludesPointDownward\" status=\"run\" result=\"completed\" time=\"0\" classname=\"Layers\">"
-    if [ "$failures" -ne 0 ]; then
-      echo "      <failure message=\"${#violations[@]} broken includes\" type=\"\"><![CDATA["
-      for v in "${violations[@]}"; do
-        printf '%s\n' "${v//]]>/]]]]><![CDATA[>}"
-      done
-      echo "]]></failure>"
-    fi
-    echo "    </testcase>"
-    echo "  </testsuite>"
-    echo "</testsuites>"
-  } > "$report"
+  source "$(dirname "${BASH_SOURCE[0]}")/../junit.sh"
+  junit_report "$report" Layers IncludesPointDownward "$(printf '%s\n' "${violations[@]}")"
 fi
 exit $failures
