@@ -273,5 +273,29 @@ PackageContents ReadContents(const PackageSource& package, bool withInfo = true)
 // Number of file entries (the number of content records a package carries).
 std::size_t CountFiles(const std::vector<FileListEntry>& entries);
 
+// ---- Integrity -----------------------------------------------------------------------------
+
+// CRC-32 (polynomial 0xEDB88320) of bytes, continuing from crc (0 to start).
+std::uint32_t Crc32(std::uint32_t crc, ByteView bytes);
+
+// The "CRC32=" line of a decoded information block (a later line replaces an earlier one):
+// whether it is there, and its value when it is exactly 8 upper-case hex digits.
+struct IntegrityLine {
+  bool Present = false;
+  bool Readable = false;  // a line with anything else is damage
+  std::uint32_t Crc32 = 0;
+};
+IntegrityLine ReadIntegrityLine(ByteView info);
+
+enum class Integrity {
+  NoKey,      // the package carries no "CRC32=" line: nothing to check
+  Sound,      // the bytes have the CRC-32 the line states
+  Damaged,    // they differ, the line is unreadable, or the package ends before its records do
+  Unreadable  // the file list cannot be read (the one reader's checks say why)
+};
+// Reads the package from after record 0 to the end of its last content record, a piece at a
+// time, and compares the CRC-32 with the line.
+Integrity CheckIntegrity(const PackageSource& source, const IntegrityLine& line);
+
 
 }  // namespace zv

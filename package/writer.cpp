@@ -63,6 +63,12 @@ Bytes BuildInfoBlock(const InfoFields& fields) {
   AppendLine(out, kKeyDate.Utf8, fields.Date);
   AppendLine(out, kKeyVersion.Utf8, fields.Version);
   AppendLine(out, kKeyDescription.Utf8, fields.Description);
+  if (fields.Crc32) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    Bytes digits(kCrc32Digits, '0');
+    for (std::size_t i = 0; i < kCrc32Digits; ++i) digits[i] = kDigits[(*fields.Crc32 >> (28 - 4 * i)) & 0xF];
+    AppendLine(out, kKeyCrc32, digits);
+  }
   return out;
 }
 
@@ -125,6 +131,7 @@ bool PackageWriter::Put(ByteView bytes) {
     return false;
   }
   written_ += bytes.size();
+  if (crcRuns_) crc_ = Crc32(crc_, bytes);
   return true;
 }
 
@@ -159,8 +166,9 @@ bool PackageWriter::BeginBlocks(ByteView infoBlock, ByteView fileListBlock,
     return false;
   }
   const Bytes marker = AssembleMarker();
-  if (!(Put(marker) && Put(kMagic) && PutRecord(infoBlock) && PutRecord(fileListBlock)))
-    return false;
+  if (!(Put(marker) && Put(kMagic) && PutRecord(infoBlock))) return false;
+  crcRuns_ = true;
+  if (!PutRecord(fileListBlock)) return false;
   stage_ = Stage::Contents;
   filesLeft_ = fileCount;
   return true;
@@ -197,6 +205,7 @@ bool PackageWriter::Finish() {
     stage_ = Stage::Failed;
     return false;
   }
+  crcRuns_ = false;  // the closing CR LF is not covered
   if (!Put(kPackageEnd)) return false;
   stage_ = Stage::Done;
   return true;

@@ -75,6 +75,7 @@ struct InfoFields {
   Bytes Date;               // "日期="
   Bytes Version;            // "版本号="
   Bytes Description;        // "说明="
+  std::optional<std::uint32_t> Crc32;  // "CRC32=", the last line, when set
 };
 
 enum class InfoIssueKind {
@@ -141,6 +142,9 @@ class PackageWriter {
   bool Finish();
 
   std::uint64_t Written() const { return written_; }  // bytes written by this writer
+  // CRC-32 of what was written after record 0 up to the end of the last content record: the
+  // value of the information's "CRC32=" line (complete once Finish has run).
+  std::uint32_t ContentCrc32() const { return crc_; }
   std::size_t FilesLeft() const { return filesLeft_; }
 
  private:
@@ -150,6 +154,8 @@ class PackageWriter {
 
   ByteSink sink_;
   std::uint64_t written_ = 0;
+  std::uint32_t crc_ = 0;
+  bool crcRuns_ = false;
   std::size_t filesLeft_ = 0;
   std::uint64_t blockLeft_ = 0;  // bytes still owed to the record begun last
   enum class Stage { Start, Contents, Done, Failed } stage_ = Stage::Start;

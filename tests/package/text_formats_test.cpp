@@ -108,6 +108,20 @@ TEST(CheckInfoFields, FlagsWhatWouldNotReadBack) {
   EXPECT_EQ(issues[2].Kind, InfoIssueKind::BadUtf8);
 }
 
+// The integrity line: the common CRC-32, and its line read only as 8 upper-case hex digits.
+TEST(Integrity, Crc32AndItsLine) {
+  EXPECT_EQ(Crc32(0, "123456789"), 0xCBF43926u);
+  EXPECT_EQ(Crc32(Crc32(0, "1234"), "56789"), 0xCBF43926u);  // in pieces as whole
+  IntegrityLine line = ReadIntegrityLine("名称=a\r\nCRC32=CBF43926");
+  EXPECT_TRUE(line.Present && line.Readable);
+  EXPECT_EQ(line.Crc32, 0xCBF43926u);
+  for (const char* bad : {"CRC32=cbf43926", "CRC32=CBF4392", "CRC32=CBF439260", "CRC32="}) {
+    line = ReadIntegrityLine(bad);
+    EXPECT_TRUE(line.Present && !line.Readable) << bad;
+  }
+  EXPECT_FALSE(ReadIntegrityLine("名称=a").Present);
+}
+
 // The name makes a folder and a shortcut, the program is started inside the target: each must
 // stay where it belongs. The writer's check and the readers' are the same rule.
 TEST(InfoFault, NamesAndProgramsThatLeadOutsideAreRefused) {

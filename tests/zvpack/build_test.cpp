@@ -96,7 +96,12 @@ TEST_F(BuildTest, InformationBlockHoldsTheKeysInOrder) {
   const std::vector<std::pair<std::string, std::string>> expected{
       {"编号", "7"}, {"名称", "测试软件"}, {"文件名", "bin\\app.exe"},
       {"日期", "2024-01-29"}, {"版本号", "1.2.3"}, {"说明", "一个测试"}};
-  EXPECT_EQ(package.infoLines, expected);
+  ASSERT_EQ(package.infoLines.size(), expected.size() + 1);
+  EXPECT_TRUE(std::equal(expected.begin(), expected.end(), package.infoLines.begin()));
+  // Last, the integrity line, and it holds for what was written after the information.
+  EXPECT_EQ(package.infoLines.back().first, "CRC32");
+  EXPECT_EQ(package.infoLines.back().second.size(), kCrc32Digits);
+  EXPECT_EQ(CheckIntegrity(*package.source, package.integrity), Integrity::Sound);
   EXPECT_EQ(package.info.PackageNumber, 7);
   EXPECT_EQ(package.info.ProgramFile, ZV_TEXT("bin\\app.exe"));
 }

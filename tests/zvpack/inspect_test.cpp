@@ -88,7 +88,9 @@ TEST_F(InspectTest, ListShowsInformationAndEntries) {
 TEST_F(InspectTest, VerifyPassesASoundInstaller) {
   const VerifyResult result = VerifyInstaller(SoundInstaller());
   EXPECT_TRUE(result.problems.empty());
-  EXPECT_TRUE(result.notes.empty());
+  // Made by hand, without the packer's integrity line: said, not held against it.
+  EXPECT_EQ(result.integrity, Integrity::NoKey);
+  EXPECT_EQ(result.notes.size(), 1u);
   EXPECT_EQ(result.files, 3u);
   EXPECT_EQ(result.bytes, 1005u);
   EXPECT_EQ(RunInProcess({"verify", scratch_ / "setup.exe", "--quiet"}), kExitOk);
@@ -185,6 +187,22 @@ TEST_F(InspectTest, InformationLeadingOutsideIsRefused) {
     EXPECT_EQ(listed.exitCode, kExitDamaged);
     EXPECT_NE(listed.err.find(info.find("evilname") != Bytes::npos ? "名称=" : "文件名="), std::string::npos)
         << listed.err;
+  }
+}
+
+// The integrity line: a package whose bytes do not have the stated CRC-32, or whose line cannot
+// be read, is damaged even when every block decodes; one without the line is checked as before.
+TEST_F(InspectTest, VerifyChecksTheIntegrityLine) {
+  const std::vector<Bytes> entries{FileEntry(kSampleTime, "b.txt")};
+  for (const auto& [line, exitCode] : {std::pair<Bytes, int>{"\r\nCRC32=00000000", kExitDamaged},
+                                       {"\r\nCRC32=zz", kExitDamaged}, {"", kExitOk}}) {
+    SCOPED_TRACE(line);
+    const std::string installer = scratch_ / "crc.exe";
+    WriteBytes(installer, HandMadeInstaller(kInfo + line, JoinEntries(entries), {EncodeBlock("b")}));
+    const RunResult verified = RunBinary({"verify", installer});
+    EXPECT_EQ(verified.exitCode, exitCode) << verified.err;
+    EXPECT_NE(verified.err.find(exitCode == kExitOk ? "no integrity line" : "CRC32="), std::string::npos)
+        << verified.err;
   }
 }
 

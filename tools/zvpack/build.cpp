@@ -14,6 +14,10 @@
 namespace zv::pack {
 namespace {
 
+// Spare bytes after the information block for its final integrity line: the digits of the
+// real value encode to at most a few bytes more than the placeholder's.
+constexpr std::size_t kCrc32Room = 16;
+
 constexpr std::size_t kWriteBufferSize = std::size_t{1} << 20;
 
 // The output file with a write buffer: the package arrives in many small pieces.
@@ -285,7 +289,12 @@ BuildResult BuildInstaller(const BuildOptions& options) {
     Refuse(tree.entries[*bad].source, "cannot be stored in a package");
   }
   const std::optional<Bytes> list = BuildFileList(entries);
-  const Bytes infoBlock = EncodeBlock(BuildInfoBlock(info), options.encode);
+  // The integrity line's value is known once everything after the information block is
+  // written: the block is written with a placeholder and room to spare, then written again in
+  // place. Readers stop after the decoded size a block states, so the spare bytes are never read.
+  info.Crc32 = 0;
+  Bytes infoBlock = EncodeBlock(BuildInfoBlock(info), options.encode);
+  if (!infoBlock.empty()) infoBlock.append(kCrc32Room, '\0');
   const Bytes listBlock = list ? EncodeBlock(*list, options.encode) : Bytes();
   if (infoBlock.empty() || listBlock.empty()) Refuse(options.output, "cannot encode the file list");
 
@@ -315,6 +324,17 @@ BuildResult BuildInstaller(const BuildOptions& options) {
   if (options.progress) options.progress->End();
   if (!complete || !writer.Finish()) output.Fail();
   output.Close();
+  info.Crc32 = writer.ContentCrc32();
+  Bytes finalInfo = EncodeBlock(BuildInfoBlock(info), options.encode);
+  if (finalInfo.empty() || finalInfo.size() > infoBlock.size()) {
+    Refuse(options.output, "cannot encode the information block with its integrity line");
+  }
+  finalInfo.resize(infoBlock.size(), '\0');
+  std::string overwriteError;
+  if (!OverwriteAt(partialPath, stub.size() + kMarkerSize + kMagic.size() + kRecordLengthSize,
+                   finalInfo, &overwriteError)) {
+    Refuse(partialPath, "cannot write: " + overwriteError);
+  }
 
   result.packageBytes = writer.Written();
   std::string reason;

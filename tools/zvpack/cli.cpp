@@ -70,14 +70,17 @@ int Verify(const Arguments& args) {
   for (const std::string& note : result.notes) Warn("note: " + note);
   for (const std::string& problem : result.problems) Warn(problem);
   if (!result.problems.empty()) {
-    Warn(args.installer + ": damaged: " + std::to_string(result.problems.size()) +
-         " of " + std::to_string(result.files + result.problems.size()) +
-         " files do not decode");
+    const std::size_t broken = result.problems.size() - (result.integrity == Integrity::Damaged);
+    Warn(args.installer + ": damaged: " +
+         (broken ? std::to_string(broken) + " of " + std::to_string(result.files + broken) +
+                       " files do not decode"
+                 : std::string("the integrity line does not match")));
     return kExitDamaged;
   }
   if (!args.quiet) {
     Say(args.installer + ": sound: " + std::to_string(result.files) + " files, " +
-        std::to_string(result.folders) + " folders, " + Bytes(result.bytes) + " decoded");
+        std::to_string(result.folders) + " folders, " + Bytes(result.bytes) + " decoded" +
+        (result.integrity == Integrity::Sound ? ", integrity line (CRC-32) matches" : ""));
   }
   return kExitOk;
 }

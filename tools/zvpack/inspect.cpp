@@ -211,6 +211,7 @@ OpenPackage OpenInstaller(const std::string& path) {
     }
   }
   package.info = ParseInfo(info);
+  package.integrity = ReadIntegrityLine(info);
   switch (FindInfoFault(package.info)) {
     case InfoFault::None:
       break;
@@ -389,6 +390,15 @@ VerifyResult VerifyInstaller(const std::string& installer, ProgressLine* progres
                                     [&](const PackageEntry& entry) {
                                       return !entry.folder && Utf8ToWide(entry.path) == package.info.ProgramFile;
                                     });
+  result.integrity = CheckIntegrity(*package.source, package.integrity);
+  package.source->CheckReads();
+  if (result.integrity == Integrity::Damaged) {
+    result.problems.push_back(Describe(installer, "the package's bytes do not have the CRC-32 its "
+                                                  "\"CRC32=\" line states (damaged package)"));
+  } else if (result.integrity == Integrity::NoKey) {
+    result.notes.push_back(Describe(installer, "the package carries no integrity line (\"CRC32=\"): "
+                                               "only its blocks could be checked"));
+  }
   if (program == package.entries.end()) {
     result.notes.push_back(Describe(installer, "the program to start (\"" +
                                                    Printable(WideToUtf8(package.info.ProgramFile)) +

@@ -50,6 +50,7 @@ struct OpenPackage {
   std::unique_ptr<InstallerSource> source;
   std::vector<std::pair<std::string, std::string>> infoLines;  // key (without "="), value
   PackageInfo info;
+  IntegrityLine integrity;  // the "CRC32=" line, if any
   std::vector<PackageEntry> entries;
   std::size_t files = 0;
   std::size_t folders = 0;
@@ -92,8 +93,10 @@ struct VerifyResult {
   std::size_t files = 0;
   std::size_t folders = 0;
   std::uint64_t bytes = 0;
-  std::vector<std::string> problems;  // one line per block that does not decode
+  std::vector<std::string> problems;  // one line per block that does not decode, and a
+                                      // package whose bytes fail its integrity line
   std::vector<std::string> notes;     // things an installer survives but a user should know
+  Integrity integrity = Integrity::NoKey;
 };
 // "zvpack verify": OpenInstaller's checks, then every content block decoded. The package is
 // sound when problems is empty.

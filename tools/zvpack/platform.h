@@ -125,6 +125,8 @@ void RemoveFilesOnInterrupt();
 // one path, safe inside a signal handler.
 void RemoveRegisteredFiles();
 void RemoveFileNow(const char* path);
+// Writes bytes over an existing file's bytes at offset (a file this program made).
+bool OverwriteAt(const std::string& path, std::uint64_t offset, ByteView bytes, std::string* error);
 // Moves a file over another (the target is replaced).
 bool MoveFileOver(const std::string& from, const std::string& to, std::string* error);
 // An absolute form of the path, without "." and ".." pieces (links are not resolved).

@@ -147,6 +147,21 @@ bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
 void RemoveFileNow(const char* path) { ::unlink(path); }
 
+bool OverwriteAt(const std::string& path, std::uint64_t offset, ByteView bytes, std::string* error) {
+  Owned<SystemFileTraits> file(::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW));
+  if (!file) return Fail(error);
+  while (!bytes.empty()) {
+    const ssize_t n = ::pwrite(Descriptor(file), bytes.data(), bytes.size(), static_cast<off_t>(offset));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return Fail(error);
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+    offset += static_cast<std::uint64_t>(n);
+  }
+  return true;
+}
+
 void RemoveFilesOnInterrupt() {
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
     ::signal(signal, [](int caught) {

@@ -202,6 +202,23 @@ bool CreateFolders(const std::string& path, std::string* error) {
 
 bool RemoveFile(const std::string& path) { return ::DeleteFileW(WidePath(path).c_str()) != 0; }
 
+bool OverwriteAt(const std::string& path, std::uint64_t offset, ByteView bytes, std::string* error) {
+  Owned<SystemFileTraits> file(reinterpret_cast<std::intptr_t>(::CreateFileW(
+      WidePath(path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
+  if (!file) return Fail(error);
+  while (!bytes.empty()) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD written = 0;
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
+    if (!::WriteFile(Handle(file), bytes.data(), want, &written, &at) || written == 0) return Fail(error);
+    bytes.remove_prefix(written);
+    offset += written;
+  }
+  return true;
+}
+
 // Console control events arrive on a thread of their own, where converting a path is fine.
 void RemoveFileNow(const char* path) { ::DeleteFileW(WidePath(path).c_str()); }
 

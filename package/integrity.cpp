@@ -1,0 +1,63 @@
+// The package's integrity line: CRC-32 over everything after the information block.
+#include <algorithm>
+
+#include "package/package.h"
+
+namespace zv {
+
+std::uint32_t Crc32(std::uint32_t crc, ByteView bytes) {
+  // The table is made on first use (a kilobyte the installer does not carry in its file).
+  static std::uint32_t gTable[256];
+  if (gTable[1] == 0) {
+    for (std::uint32_t i = 0; i < 256; ++i) {
+      std::uint32_t entry = i;
+      for (int bit = 0; bit < 8; ++bit) entry = (entry >> 1) ^ (0xEDB88320u & (0u - (entry & 1u)));
+      gTable[i] = entry;
+    }
+  }
+  crc = ~crc;
+  for (const char byte : bytes) crc = (crc >> 8) ^ gTable[(crc ^ static_cast<unsigned char>(byte)) & 0xFF];
+  return ~crc;
+}
+
+IntegrityLine ReadIntegrityLine(ByteView info) {
+  IntegrityLine line;
+  std::vector<ByteView> lines;
+  for (std::size_t n = 0, count = SplitLines(info, kLineBreak, lines); n < count; ++n) {
+    if (lines[n].substr(0, kKeyCrc32.size()) != kKeyCrc32) continue;
+    const ByteView digits = lines[n].substr(kKeyCrc32.size());
+    line.Present = true;
+    line.Readable = digits.size() == kCrc32Digits &&
+                    digits.find_first_not_of("0123456789ABCDEF") == ByteView::npos;
+    line.Crc32 = 0;
+    for (const char digit : line.Readable ? digits : ByteView())
+      line.Crc32 = (line.Crc32 << 4) | static_cast<std::uint32_t>(digit <= '9' ? digit - '0' : digit - 'A' + 10);
+  }
+  return line;
+}
+
+Integrity CheckIntegrity(const PackageSource& source, const IntegrityLine& line) {
+  if (!line.Present) return Integrity::NoKey;
+  if (!line.Readable) return Integrity::Damaged;
+  const PackageContents contents = ReadContents(source, /*withInfo=*/false);
+  if (contents.Status != PackageStatus::Ok) return Integrity::Unreadable;
+  // Where the last content record ends: a record cut by the end of the source is damage.
+  std::uint64_t end = contents.ContentOffset;
+  for (std::size_t files = CountFiles(contents.Entries); files > 0; --files) {
+    const RecordSpan record = LocateRecord(source, end);
+    if (record.Next > source.Size()) return Integrity::Damaged;
+    end = record.Next;
+  }
+  constexpr std::size_t kPiece = std::size_t{256} << 10;
+  Bytes buffer;
+  std::uint32_t crc = 0;
+  for (std::uint64_t at = LocateRecord(source, kFirstRecordOffset).Next; at < end;) {
+    const ByteView piece = source.Read(at, static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, end - at)), buffer);
+    if (piece.empty()) return Integrity::Damaged;  // a read error: the bytes cannot be vouched for
+    crc = Crc32(crc, piece);
+    at += piece.size();
+  }
+  return crc == line.Crc32 ? Integrity::Sound : Integrity::Damaged;
+}
+
+}  // namespace zv
