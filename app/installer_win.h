@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/thread.h"
 #include "package/package.h"
 #include "ui/form.h"
 #include "win/wide.h"
@@ -84,6 +85,12 @@ extern std::atomic<bool> gWorkerRunning;
 // pending, so the window takes the latest state at its own pace and the worker never waits on a
 // repaint; before a question and at the end the worker sends it, so the window shows exactly
 // where it stands.
+// The check of the package's integrity line: started with the welcome page, on a thread of its
+// own so that the page does not wait for it; the worker waits for it before it writes anything.
+extern JoinableThread gIntegrityCheck;
+extern IntegrityLine gIntegrityLine;
+extern Integrity gIntegrity;  // written by that thread, read after it has been joined
+
 extern std::atomic<int> gWorkerPosition;
 extern std::atomic<std::wstring*> gWorkerLabel;
 extern std::atomic<bool> gWorkerProgressPosted;

@@ -15,6 +15,9 @@ constinit PackageInfo gPackageInfo;
 constinit std::wstring gWelcomeName;
 constinit std::wstring gDefaultFolder;
 FilePackageSource gPackage;
+constinit JoinableThread gIntegrityCheck;
+constinit IntegrityLine gIntegrityLine;
+Integrity gIntegrity = Integrity::NoKey;
 std::string_view gPagePictures[3];
 
 namespace {
@@ -85,6 +88,10 @@ void LoadPackageInfo(HWND form) {
     MessageBoxAppTitle(form, text::kDataError, MB_ICONERROR);
     PostClose(form);
     return;
+  }
+  gIntegrityLine = ReadIntegrityLine(buffer);
+  if (gIntegrityLine.Present) {
+    gIntegrityCheck.Start([](void*) { gIntegrity = CheckIntegrity(gPackage, gIntegrityLine); }, nullptr);
   }
   gWelcomeName = ToWide(gPackageInfo.DisplayName);
   ShowWelcomePage(form);

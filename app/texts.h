@@ -65,6 +65,7 @@ inline constexpr wchar_t kConfirmCancel[] = L"正在解压文件，确定要取�
 inline constexpr wchar_t kDataError[] = L"安装文件数据错误";
 inline constexpr wchar_t kNoFileList[] = L"无法获取文件列表";
 inline constexpr wchar_t kOutOfMemory[] = L"内存不足，无法解压安装包。";
+inline constexpr wchar_t kPackageDamaged[] = L"安装包数据已损坏，请重新下载安装包。";
 inline constexpr wchar_t kOverwrite[] = L"安装的文件已经存在，是要覆盖安装吗？";
 inline constexpr wchar_t kWriteFailedHead[] = L"写文件文件失败！\r\n";
 inline constexpr wchar_t kWriteFailedTail[] = L"\r\n请检查软件是否已经关闭！";

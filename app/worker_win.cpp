@@ -73,6 +73,9 @@ Written WriteOne(const AheadFile& file, const std::wstring& path, const FILETIME
 }
 
 int Extract(HWND form) {
+  // The integrity check began with the welcome page; nothing is written before it has ended.
+  gIntegrityCheck.Join();
+  if (gIntegrity == Integrity::Damaged) return Fail(form, text::kPackageDamaged);
   // Everything is checked before a single file is written: a package that could not be
   // installed as listed (malformed list, a path leaving the target folder or clashing with
   // another) stops here.

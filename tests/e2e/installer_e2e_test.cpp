@@ -422,6 +422,44 @@ TEST(Package, CorruptBlockIsNotWrittenAsAnEmptyFile) {
   }
 }
 
+// A package damaged after it was built: its integrity line no longer holds. The check runs
+// while the welcome page shows; the worker waits for it and writes nothing.
+TEST(Package, DamageTheIntegrityLineFindsStopsTheInstall) {
+  const std::vector<Entry> entries = {{"a.bin", RandomBytes(20000, 5), kTime1}, {"b.txt", "b", kTime2}};
+  std::vector<zv::Bytes> blocks = {zv::EncodeBlock(entries[0].content), zv::EncodeBlock(entries[1].content)};
+  const zv::Bytes list = zv::EncodeBlock(RawFileList(entries));
+  const auto record = [](const zv::Bytes& block) {
+    zv::Bytes out(4, '\0');
+    for (int i = 0; i < 4; ++i) out[i] = static_cast<char>((block.size() >> (8 * i)) & 0xFF);
+    return out + block;
+  };
+  zv::InfoFields info = Info("校验软件", "b.txt");
+  info.Crc32 = zv::Crc32(0, record(list) + record(blocks[0]) + record(blocks[1]));
+  for (const bool damaged : {false, true}) {
+    SCOPED_TRACE(damaged);
+    std::vector<zv::Bytes> stored = blocks;
+    if (damaged) stored[0][stored[0].size() / 2] ^= 0x55;
+    const std::wstring exe = InstallerPath(L"integrity");
+    WriteInstaller(exe, BuildPackageFromBlocks(zv::EncodeBlock(zv::BuildInfoBlock(info)), list, stored));
+    const std::wstring target = Scratch(L"integrity-target") + L"校验软件";
+    Installer setup(exe);
+    if (!damaged) {
+      InstallQuietly(setup, target);
+      ExpectTreeInstalled(target + L"\\", entries);
+      continue;
+    }
+    GoToFolderPage(setup, target);
+    setup.Click(kNext);
+    auto box = setup.WaitForMessageBox();
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->text, L"安装包数据已损坏，请重新下载安装包。");
+    setup.Answer(*box, IDOK);
+    EXPECT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
+    EXPECT_FALSE(Exists(target + L"\\a.bin"));
+    EXPECT_FALSE(Exists(target + L"\\b.txt"));
+  }
+}
+
 // While the worker waits on a question, the extraction page shows where it stands: the bar at the
 // file's place and the label with the file's name. Both are painted on a timer, not on each
 // change, so this also shows that the last change before the wait reached the screen.
