@@ -73,9 +73,6 @@ Written WriteOne(const AheadFile& file, const std::wstring& path, const FILETIME
 }
 
 int Extract(HWND form) {
-  // The integrity check began with the welcome page; nothing is written before it has ended.
-  gIntegrityCheck.Join();
-  if (gIntegrity == Integrity::Damaged) return Fail(form, text::kPackageDamaged);
   // Everything is checked before a single file is written: a package that could not be
   // installed as listed (malformed list, a path leaving the target folder or clashing with
   // another) stops here.
@@ -91,6 +88,15 @@ int Extract(HWND form) {
       return Fail(form, text::kDataError);
   }
   const std::vector<FileListEntry>& entries = contents.Entries;
+  SYSTEM_INFO system;
+  GetSystemInfo(&system);
+  DecodeAhead ahead(gPackage, contents.ContentOffset, CountFiles(entries),
+                    static_cast<int>(system.dwNumberOfProcessors));
+  // The integrity check began with the welcome page: the first files decode (into memory) while
+  // it ends, and nothing is written before its verdict.
+  ahead.Begin();
+  gIntegrityCheck.Join();
+  if (gIntegrity == Integrity::Damaged) return Fail(form, text::kPackageDamaged);
 
   std::wstring folder = GetText(gForm1.text1);
   if (!folder.empty()) folder.pop_back();  // the "\" the install action appended
@@ -100,10 +106,6 @@ int Extract(HWND form) {
   const int count = static_cast<int>(entries.size());
   SetProgressMin(gForm1.progressBar1, 0);
   SetProgressMax(gForm1.progressBar1, count - 1);
-  SYSTEM_INFO system;
-  GetSystemInfo(&system);
-  DecodeAhead ahead(gPackage, contents.ContentOffset, CountFiles(entries),
-                    static_cast<int>(system.dwNumberOfProcessors));
   PartialFile partial;
   for (int i = 0; i < count; ++i) {
     ReportProgress(form, i, nullptr, false);

@@ -77,12 +77,15 @@ void DecodeAhead::Finish() {
   Wait();
 }
 
+void DecodeAhead::Begin() {
+  if (started_) return;
+  started_ = true;
+  Plan(batches_[0]);
+  Start(batches_[0]);
+}
+
 AheadFile& DecodeAhead::Next() {
-  if (!started_) {
-    started_ = true;
-    Plan(batches_[0]);
-    Start(batches_[0]);
-  }
+  Begin();
   if (used_ == batches_[written_].Count) {
     Wait();  // the batch decoding is the one to write next
     written_ ^= 1;

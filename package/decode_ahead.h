@@ -46,6 +46,8 @@ class DecodeAhead {
   DecodeAhead& operator=(const DecodeAhead&) = delete;
   ~DecodeAhead() { Finish(); }
 
+  // Starts decoding the first batch (Next does it when it has not been done).
+  void Begin();
   // The next file in list order; its record is the next content record. The reference stays
   // valid until the following call.
   AheadFile& Next();

@@ -112,6 +112,9 @@ TEST(CheckInfoFields, FlagsWhatWouldNotReadBack) {
 TEST(Integrity, Crc32AndItsLine) {
   EXPECT_EQ(Crc32(0, "123456789"), 0xCBF43926u);
   EXPECT_EQ(Crc32(Crc32(0, "1234"), "56789"), 0xCBF43926u);  // in pieces as whole
+  Bytes every;  // every byte value, through the eight-byte steps and the tail
+  for (int i = 0; i < 4 * 256; ++i) every += static_cast<char>(i & 0xFF);
+  EXPECT_EQ(Crc32(0, every + "xyz"), 0x1c505903u);
   IntegrityLine line = ReadIntegrityLine("名称=a\r\nCRC32=CBF43926");
   EXPECT_TRUE(line.Present && line.Readable);
   EXPECT_EQ(line.Crc32, 0xCBF43926u);
