@@ -10,6 +10,7 @@
 #include <random>
 
 #include "tests/e2e/driver.h"
+#include "tests/package/helpers.h"
 
 namespace e2e {
 namespace {
@@ -313,14 +314,16 @@ TEST(Package, WrongMagicCloses) {
   EXPECT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
 }
 
-// Installs into target; the extraction must refuse the package as a whole and end the installer.
-void InstallExpectingDataError(const std::wstring& exe, const std::wstring& target) {
+// Installs into target; the extraction must refuse the package as a whole with this message and
+// end the installer.
+void InstallExpectingRefusal(const std::wstring& exe, const std::wstring& target,
+                             const std::wstring& message = L"安装文件数据错误") {
   Installer setup(exe);
   GoToFolderPage(setup, target);
   setup.Click(kNext);
   auto box = setup.WaitForMessageBox();
   ASSERT_TRUE(box);
-  EXPECT_EQ(box->text, L"安装文件数据错误");
+  EXPECT_EQ(box->text, message);
   setup.Answer(*box, IDOK);
   EXPECT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
 }
@@ -350,7 +353,7 @@ TEST(Package, UnsafePathIsRefusedBeforeAnythingIsWritten) {
                                              zv::EncodeBlock(RawFileList(entries)), blocks));
   const std::wstring parent = Scratch(L"unsafe-parent");
   const std::wstring target = parent + L"target";
-  InstallExpectingDataError(exe, target);
+  InstallExpectingRefusal(exe, target);
   EXPECT_FALSE(Exists(parent + L"escaped.txt"));
   EXPECT_FALSE(Exists(target + L"\\good.txt"));
 }
@@ -368,7 +371,7 @@ TEST(Package, NamesWindowsChangesAreRefusedBeforeAnythingIsWritten) {
     const std::wstring exe = MakeInstaller(L"badname-" + bad.written, Info("改名软件", "good.txt"),
                                            {{"good.txt", "fine", kTime1}, {bad.packed, "evil", kTime1}});
     const std::wstring target = Scratch(L"badname-target");
-    InstallExpectingDataError(exe, target);
+    InstallExpectingRefusal(exe, target);
     EXPECT_FALSE(Exists(target + bad.written));
     EXPECT_FALSE(Exists(target + L"good.txt"));
   }
@@ -382,7 +385,7 @@ TEST(Package, ClashingEntriesAreRefusedBeforeAnythingIsWritten) {
     const std::wstring exe = MakeInstaller(L"clash", Info("重名软件", "good.txt"),
                                            {{"good.txt", "fine", kTime1}, {clash, "again", kTime1}});
     const std::wstring target = Scratch(L"clash-target");
-    InstallExpectingDataError(exe, target);
+    InstallExpectingRefusal(exe, target);
     EXPECT_FALSE(Exists(target + L"good.txt"));
   }
 }
@@ -428,13 +431,8 @@ TEST(Package, DamageTheIntegrityLineFindsStopsTheInstall) {
   const std::vector<Entry> entries = {{"a.bin", RandomBytes(20000, 5), kTime1}, {"b.txt", "b", kTime2}};
   std::vector<zv::Bytes> blocks = {zv::EncodeBlock(entries[0].content), zv::EncodeBlock(entries[1].content)};
   const zv::Bytes list = zv::EncodeBlock(RawFileList(entries));
-  const auto record = [](const zv::Bytes& block) {
-    zv::Bytes out(4, '\0');
-    for (int i = 0; i < 4; ++i) out[i] = static_cast<char>((block.size() >> (8 * i)) & 0xFF);
-    return out + block;
-  };
   zv::InfoFields info = Info("校验软件", "b.txt");
-  info.Crc32 = zv::Crc32(0, record(list) + record(blocks[0]) + record(blocks[1]));
+  info.Crc32 = zv::Crc32(0, zv::test::Record(list) + zv::test::Record(blocks[0]) + zv::test::Record(blocks[1]));
   for (const bool damaged : {false, true}) {
     SCOPED_TRACE(damaged);
     std::vector<zv::Bytes> stored = blocks;
@@ -442,19 +440,13 @@ TEST(Package, DamageTheIntegrityLineFindsStopsTheInstall) {
     const std::wstring exe = InstallerPath(L"integrity");
     WriteInstaller(exe, BuildPackageFromBlocks(zv::EncodeBlock(zv::BuildInfoBlock(info)), list, stored));
     const std::wstring target = Scratch(L"integrity-target") + L"校验软件";
-    Installer setup(exe);
     if (!damaged) {
+      Installer setup(exe);
       InstallQuietly(setup, target);
       ExpectTreeInstalled(target + L"\\", entries);
       continue;
     }
-    GoToFolderPage(setup, target);
-    setup.Click(kNext);
-    auto box = setup.WaitForMessageBox();
-    ASSERT_TRUE(box);
-    EXPECT_EQ(box->text, L"安装包数据已损坏，请重新下载安装包。");
-    setup.Answer(*box, IDOK);
-    EXPECT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
+    InstallExpectingRefusal(exe, target, L"安装包数据已损坏，请重新下载安装包。");
     EXPECT_FALSE(Exists(target + L"\\a.bin"));
     EXPECT_FALSE(Exists(target + L"\\b.txt"));
   }

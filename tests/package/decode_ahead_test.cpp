@@ -13,25 +13,16 @@ namespace {
 using test::CompressibleBytes;
 using test::RandomBytes;
 
-// Records one after the other, as content records follow the file list.
-struct Records {
-  Bytes bytes;
-  void Add(ByteView block) {
-    for (std::size_t i = 0; i < 4; ++i) bytes += static_cast<char>((block.size() >> (8 * i)) & 0xFF);
-    bytes += block;
-  }
-};
-
 // Every file in order, through batch edges (more files than a batch takes), with one decoder
 // and with the most: decoded ahead and equal to its content, or an empty file as stored.
 TEST(DecodeAhead, GivesEveryFileInOrderAcrossBatches) {
   std::vector<Bytes> contents;
-  Records records;
+  Bytes records;  // one after the other, as content records follow the file list
   for (std::size_t i = 0; i < 2 * kAheadFiles + 7; ++i) {
     contents.push_back(i % 11 == 0 ? Bytes() : CompressibleBytes(100 + i * 37, static_cast<std::uint32_t>(i)));
-    records.Add(contents.back().empty() ? Bytes() : EncodeBlock(contents.back()));
+    records += test::Record(contents.back().empty() ? Bytes() : EncodeBlock(contents.back()));
   }
-  const MemorySource source(records.bytes);
+  const MemorySource source(records);
   for (int decoders : {1, kMaxDecoders}) {
     SCOPED_TRACE(decoders);
     DecodeAhead ahead(source, 0, contents.size(), decoders);
@@ -52,10 +43,10 @@ TEST(DecodeAhead, TellsDamageAndLeavesLargeFilesToTheWriter) {
   const Bytes after = RandomBytes(5000, 2);
   Bytes damaged = EncodeBlock(RandomBytes(4000, 3));
   damaged.resize(damaged.size() / 2);
-  Records records;
+  Bytes records;  // one after the other, as content records follow the file list
   for (const Bytes& block : {EncodeBlock(before), damaged, EncodeBlock(large), EncodeBlock(after)})
-    records.Add(block);
-  const MemorySource source(records.bytes);
+    records += test::Record(block);
+  const MemorySource source(records);
   DecodeAhead ahead(source, 0, 4, 2);
   EXPECT_TRUE(ahead.Next().Data == before);
   const AheadFile& broken = ahead.Next();
@@ -93,10 +84,10 @@ class WatchedSource final : public PackageSource {
 // A writer that gives up half way stops the decoders and waits for them: none reads the
 // source after the writer has gone.
 TEST(DecodeAhead, StopsWhenTheWriterGivesUp) {
-  Records records;
+  Bytes records;  // one after the other, as content records follow the file list
   for (std::size_t i = 0; i < 3 * kAheadFiles; ++i)
-    records.Add(EncodeBlock(RandomBytes(20000, static_cast<std::uint32_t>(i))));
-  WatchedSource source(records.bytes);
+    records += test::Record(EncodeBlock(RandomBytes(20000, static_cast<std::uint32_t>(i))));
+  WatchedSource source(records);
   {
     DecodeAhead ahead(source, 0, 3 * kAheadFiles, kMaxDecoders);
     ASSERT_TRUE(ahead.Next().Decoded);

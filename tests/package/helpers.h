@@ -62,6 +62,13 @@ inline FileListEntry FileEntry(std::uint64_t time, std::string_view path) {
   return {false, time, Bytes(path), Utf16(path)};
 }
 
+// A record as a package stores it: the block's length (4 bytes, little-endian), then the block.
+inline Bytes Record(ByteView block) {
+  Bytes record(4, '\0');
+  for (std::size_t i = 0; i < 4; ++i) record[i] = static_cast<char>((block.size() >> (8 * i)) & 0xFF);
+  return record + Bytes(block);
+}
+
 // A block whose stream holds data and then its end mark, and whose size field states `stated`
 // bytes (more than data: the rest reads as zeros). Writers never make one; readers must cope.
 inline Bytes EndMarkBlock(ByteView data, std::uint32_t stated) {

@@ -10,12 +10,6 @@ namespace {
 using test::CompressibleBytes;
 using test::RandomBytes;
 
-Bytes WithLength(ByteView block) {
-  Bytes record(4, '\0');
-  for (std::size_t i = 0; i < 4; ++i) record[i] = static_cast<char>((block.size() >> (8 * i)) & 0xFF);
-  return record + Bytes(block);
-}
-
 struct Streamed {
   StreamedBlock result;
   Bytes bytes;
@@ -24,7 +18,7 @@ struct Streamed {
 
 // The block as the only record of a source, streamed into a string.
 Streamed Stream(ByteView block, bool padZeros = true) {
-  const Bytes package = WithLength(block);
+  const Bytes package = test::Record(block);
   const MemorySource source(package);
   Streamed out;
   out.result = DecodeRecordStream(source, LocateRecord(source, 0), [&](ByteView piece) {
@@ -39,7 +33,7 @@ Streamed Stream(ByteView block, bool padZeros = true) {
 void ExpectSameAsWhole(const Bytes& block) {
   Bytes whole;
   const BlockStatus status = DecodeBlockChecked(block, whole);
-  const Bytes package = WithLength(block);
+  const Bytes package = test::Record(block);
   const MemorySource source(package);
   Bytes streamed;
   const StreamedBlock result = DecodeRecordStream(source, LocateRecord(source, 0), [&](ByteView piece) {
@@ -85,7 +79,7 @@ TEST(StreamDecode, AnEarlyEndMarkStandsForZerosThatNeedNotBeMade) {
 }
 
 TEST(StreamDecode, TheSinkCanStopIt) {
-  const Bytes package = WithLength(EncodeBlock(RandomBytes(300000, 3)));
+  const Bytes package = test::Record(EncodeBlock(RandomBytes(300000, 3)));
   const MemorySource source(package);
   std::size_t calls = 0;
   const StreamedBlock result = DecodeRecordStream(source, LocateRecord(source, 0), [&](ByteView) {
