@@ -291,7 +291,7 @@ Text OwnExecutable() {
 #ifdef _WIN32
   wchar_t path[MAX_PATH * 2];
   const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
-  return FromWide(std::wstring_view(path, n));
+  return zv::Text(path, n);
 #else
   return Native(std::filesystem::read_symlink("/proc/self/exe"));
 #endif

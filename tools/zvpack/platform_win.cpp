@@ -126,7 +126,7 @@ bool ListFolder(const std::string& path, std::vector<DirItem>* items, std::strin
     if (name == L"." || name == L"..") continue;
     DirItem item;
     item.name = WideStringToUtf8(name);
-    item.convertible = !HasLoneSurrogate(FromWide(name));
+    item.convertible = !HasLoneSurrogate(name);
     item.node = NodeFromAttributes(data.dwFileAttributes,
                                    (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow,
                                    data.ftLastWriteTime);
