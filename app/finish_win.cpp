@@ -96,21 +96,26 @@ void CreateDesktopShortcut(const std::wstring& linkPath, const std::wstring& tar
   if (uninitialize) CoUninitialize();
 }
 
-void FinishAction() {
-  const std::wstring folder = ToWide(WithTrailingSeparator(FromWide(GetText(gForm1.text1))));
-  const std::wstring program = Join({folder, ToWide(gPackageInfo.ProgramFile)});
-  const bool desktop = GetCheck(gForm1.check2);
-  ShowForm(gForm1.window, false);
-  if (desktop) {
+void FinishInstall(const std::wstring& folder, bool shortcut, bool run) {
+  const std::wstring program = Join({folder, gPackageInfo.ProgramFile});
+  if (shortcut) {
     wchar_t desktopPath[MAX_PATH] = {};
     SHGetFolderPathW(nullptr, CSIDL_DESKTOP, nullptr, 0, desktopPath);
-    const std::wstring link = Join({ToWide(WithTrailingSeparator(FromWide(desktopPath))), ToWide(gPackageInfo.DisplayName), L".lnk"});
-    CreateDesktopShortcut(link, program, folder, ToWide(gPackageInfo.Description));
+    const std::wstring link = Join({WithTrailingSeparator(desktopPath), gPackageInfo.DisplayName, L".lnk"});
+    CreateDesktopShortcut(link, program, folder, gPackageInfo.Description);
   }
-  if (GetCheck(gForm1.check1)) {
+  if (run) {
     ChangeCurrentFolder(folder);
     ShellExecuteW(nullptr, L"open", program.c_str(), L"", nullptr, SW_SHOWNORMAL);
   }
+}
+
+void FinishAction() {
+  const std::wstring folder = WithTrailingSeparator(GetText(gForm1.text1));
+  const bool desktop = GetCheck(gForm1.check2);
+  const bool run = GetCheck(gForm1.check1);
+  ShowForm(gForm1.window, false);
+  FinishInstall(folder, desktop, run);
   PostClose(gForm1.window);
 }
 

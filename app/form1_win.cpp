@@ -260,7 +260,8 @@ void OnNext(HWND form) {
       SetPageHeader(text::kTitleFolder, text::kSubtitleFolderHead, text::kSubtitleFolderTail);
       gWizardState = 2;
       ApplyWizardState();
-      SetText(gForm1.text1, Join({gDefaultFolder, gWelcomeName}));
+      // A folder given on the command line is proposed instead of the default.
+      SetText(gForm1.text1, gSwitches.folder.empty() ? Join({gDefaultFolder, gWelcomeName}) : std::wstring(gSwitches.folder));
       Refresh(form);
       break;
     case 2:

@@ -38,10 +38,42 @@ FolderVerdict CheckTargetFolder(const Text& boxText) {
   return {FolderCheck::kOk, WithTrailingSeparator(text)};
 }
 
-bool IsBatchProgram(const Text& programFile) {
-  static const Text kSuffix = ZV_TEXT(".bat");
+bool IsBatchProgram(TextView programFile) {
+  constexpr TextView kSuffix = ZV_TEXT(".bat");
   return programFile.size() >= kSuffix.size() &&
          programFile.compare(programFile.size() - kSuffix.size(), kSuffix.size(), kSuffix) == 0;
+}
+
+CommandSwitches ReadCommandSwitches(TextView line) {
+  // The program's path: up to its closing quote, or to the first space.
+  size_t at = 0;
+  if (!line.empty() && line[0] == u'"') {
+    at = line.find(u'"', 1);
+    at = at == TextView::npos ? line.size() : at + 1;
+  }
+  CommandSwitches switches;
+  for (;;) {
+    at = line.find_first_not_of(u' ', line.find(u' ', at));
+    if (at == TextView::npos) return switches;
+    TextView word = line.substr(at);
+    if (word.substr(0, 3) == ZV_TEXT("/D=")) {
+      switches.folder = word.substr(3);
+      return switches;
+    }
+    size_t end = word.find(u' ');
+    if (word.substr(0, 6) == ZV_TEXT("/LOG=\"")) {
+      end = word.find(u'"', 6);
+      switches.log = word.substr(6, end - 6);
+      if (end != TextView::npos) ++end;
+    } else if (word.substr(0, 5) == ZV_TEXT("/LOG=")) {
+      switches.log = word.substr(5, end - 5);
+    }
+    word = word.substr(0, end);
+    switches.silent |= word == ZV_TEXT("/S");
+    switches.shortcut |= word == ZV_TEXT("/SHORTCUT");
+    switches.run |= word == ZV_TEXT("/RUN");
+    at += word.size();
+  }
 }
 
 }  // namespace zv

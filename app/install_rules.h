@@ -36,6 +36,20 @@ FolderVerdict CheckTargetFolder(const Text& boxText);
 // Package number 1: a program file ending exactly in ".bat" (case-sensitive) is run at once and
 // the program to link and start becomes "QQGame.exe", in "Hall.57507\" when the target folder
 // lacks "QQGameHall.exe".
-bool IsBatchProgram(const Text& programFile);
+bool IsBatchProgram(TextView programFile);
+
+// The switches of an unattended install, read from the whole command line (the program's own
+// path first, quoted or not). Switches are case-sensitive and separated by spaces; anything else
+// is ignored. "/D=" must come last: the folder is the rest of the line, spaces included, and may
+// not be quoted. "/LOG=" takes the path up to the next space, or a quoted path. The paths are
+// views into the command line.
+struct CommandSwitches {
+  bool silent = false;    // /S: no window at all
+  bool shortcut = false;  // /SHORTCUT: the desktop shortcut too
+  bool run = false;       // /RUN: start the program at the end
+  TextView folder;        // /D=PATH: the target folder; empty: the default
+  TextView log;           // /LOG=PATH: appended to, one line per folder, file and error
+};
+CommandSwitches ReadCommandSwitches(TextView commandLine);
 
 }  // namespace zv

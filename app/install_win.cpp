@@ -34,37 +34,46 @@ void EnableButtons(bool next, bool cancel, bool back) {
   SetEnabled(gForm1.command3, back);
 }
 
+}  // namespace
+
+std::wstring gTargetFolder;
+
+bool PrepareTargetFolder(HWND form, const std::wstring& typed) {
+  const FolderVerdict verdict = CheckTargetFolder(typed);
+  if (verdict.check == FolderCheck::kBareDrive) {
+    Tell(form, text::kBareDrive, MB_ICONERROR, kExitFolder);
+    SetText(gForm1.text1, Join({gDefaultFolder, gWelcomeName}));
+    return false;
+  }
+  if (verdict.check == FolderCheck::kBadPath) {
+    Tell(form, text::kBadPath, MB_ICONERROR, kExitFolder);
+    return false;
+  }
+  gTargetFolder = verdict.folder;
+  SetText(gForm1.text1, gTargetFolder);
+  if (!MakeFolderTree(gTargetFolder)) {
+    Tell(form, text::kCannotCreate, MB_ICONERROR, kExitFolder, text::kSoftwareCaption);
+    return false;
+  }
+  return true;
+}
+
 // Package number 1 with a batch program: the batch file runs now and the program to link and
 // start becomes QQGame.exe, inside Hall.57507\ when the folder lacks QQGameHall.exe.
 void RunSpecialHandling() {
   if (gPackageInfo.PackageNumber != 1) return;
   if (!IsBatchProgram(gPackageInfo.ProgramFile)) return;
-  const std::wstring folder = ToWide(WithTrailingSeparator(TrimSpaces(FromWide(GetText(gForm1.text1)))));
-  const std::wstring batch = Join({folder, ToWide(gPackageInfo.ProgramFile)});
-  ShellExecuteW(nullptr, L"open", batch.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-  gPackageInfo.ProgramFile = FromWide(text::kRedirectProgram);
-  if (!FileExists(Join({folder, text::kHallProgram}))) SetText(gForm1.text1, Join({folder, text::kHallFolder}));
+  const std::wstring folder = gTargetFolder;
+  ShellExecuteW(nullptr, L"open", Join({folder, gPackageInfo.ProgramFile}).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  gPackageInfo.ProgramFile = text::kRedirectProgram;
+  if (!FileExists(Join({folder, text::kHallProgram}))) {
+    gTargetFolder = Join({folder, text::kHallFolder});
+    SetText(gForm1.text1, gTargetFolder);
+  }
 }
 
-}  // namespace
-
 void InstallAction(HWND form) {
-  const FolderVerdict verdict = CheckTargetFolder(FromWide(GetText(gForm1.text1)));
-  if (verdict.check == FolderCheck::kBareDrive) {
-    MessageBoxAppTitle(form, text::kBareDrive, MB_ICONERROR);
-    SetText(gForm1.text1, Join({gDefaultFolder, gWelcomeName}));
-    return;
-  }
-  if (verdict.check == FolderCheck::kBadPath) {
-    MessageBoxAppTitle(form, text::kBadPath, MB_ICONERROR);
-    return;
-  }
-  const std::wstring folder = ToWide(verdict.folder);
-  SetText(gForm1.text1, folder);
-  if (!MakeFolderTree(folder)) {
-    MessageBoxCaption(form, text::kCannotCreate, text::kSoftwareCaption, MB_ICONERROR);
-    return;
-  }
+  if (!PrepareTargetFolder(form, GetText(gForm1.text1))) return;
 
   SetWindowlessCaption(gForm1.label1, text::kStartExtracting);
   ShowPage(3, text::kTitleExtract, text::kSubtitleExtractHead, text::kSubtitleExtractTail);
@@ -76,7 +85,7 @@ void InstallAction(HWND form) {
   KernelHandle thread(CreateThread(nullptr, 0, ExtractionWorker, form, 0, nullptr));
   if (!thread) {
     // Nothing was written: back to the folder page so the user can try again.
-    MessageBoxAppTitle(form, text::kThreadFailed, MB_ICONERROR);
+    Tell(form, text::kThreadFailed, MB_ICONERROR, kExitWrite);
     ShowPage(2, text::kTitleFolder, text::kSubtitleFolderHead, text::kSubtitleFolderTail);
     EnableButtons(true, true, true);
     return;

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/install_rules.h"
 #include "base/thread.h"
 #include "package/package.h"
 #include "ui/form.h"
@@ -69,6 +70,34 @@ extern std::string_view gPagePictures[3];  // empty: nothing painted
 void SetDefaultFolder();
 void LoadPackageInfo(HWND form);
 
+// The command line's switches, read once at start (before the window), and the exit code of an
+// unattended install. The wizard ends with 0 whatever happened: the person saw the reason.
+inline constexpr int kExitInstalled = 0;
+inline constexpr int kExitFolder = 1;   // the target folder cannot be used or created
+inline constexpr int kExitPackage = 2;  // the package is missing, damaged, unsafe or fails its check
+inline constexpr int kExitWrite = 3;    // out of memory, or a file could not be written
+extern CommandSwitches gSwitches;
+extern int gExitCode;
+void ReadSwitches(const wchar_t* commandLine);  // also opens the log
+// One line in the log (when there is one), in UTF-8.
+void Log(std::wstring line);
+// A message box for the person at the screen. Each message with an exit code is an error: it goes
+// to the log and becomes the exit code. In an unattended install nothing is shown and the answer
+// is the one the switches stand for: Yes to overwrite, Abort at a file, Cancel, OK.
+int Tell(HWND form, const std::wstring& text, UINT flags, int exitCode, const wchar_t* caption = nullptr);
+// The install with no window: the exit code.
+int RunSilently();
+
+// The folder the files go into, ending in "": set when the folder page's Next (or the unattended
+// install) has checked and created it.
+extern std::wstring gTargetFolder;
+// Checks the typed folder and creates it; false after the message when it cannot be used.
+bool PrepareTargetFolder(HWND form, const std::wstring& typed);
+// Package number 1 with a batch program: see IsBatchProgram.
+void RunSpecialHandling();
+// The desktop shortcut and the program start, for the files in folder (ending in "").
+void FinishInstall(const std::wstring& folder, bool shortcut, bool run);
+
 // Extraction: 0 running, 1 failed or cancelled, 2 done. Written once by the worker before it
 // ends; read only after it has ended.
 inline constexpr int kWorkerRunning = 0;
@@ -96,6 +125,7 @@ extern std::atomic<std::wstring*> gWorkerLabel;
 extern std::atomic<bool> gWorkerProgressPosted;
 void ShowWorkerProgress();  // on the window's thread, for kMsgWorkerProgress
 DWORD WINAPI ExtractionWorker(void* form);
+int ExtractPackage(HWND form);  // the worker's work: kWorkerDone or kWorkerFailed
 
 LRESULT OpenForm1(HWND owner, bool modal);
 LRESULT CALLBACK Form1WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

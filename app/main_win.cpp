@@ -47,6 +47,8 @@ extern "C" [[noreturn]] void zvEntry() {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   zv::InitAppInfo();
+  zv::ReadSwitches(GetCommandLineW());
+  if (zv::gSwitches.silent) return zv::RunSilently();
   {
     zv::GdiplusSession gdiplus;  // started before the window exists, shut down after it is gone
     zv::OpenForm1(nullptr, true);

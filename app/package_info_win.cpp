@@ -33,6 +33,7 @@ std::wstring EnvironmentValue(const wchar_t* name) {
 }
 
 void ShowWelcomePage(HWND form) {
+  if (!form) return;  // an unattended install
   gWizardState = 1;
   ApplyWizardState();
   Refresh(form);
@@ -50,9 +51,7 @@ void SetDefaultFolder() {
   if (folder.empty() || folder.back() != L'\\') folder += L'\\';
   gDefaultFolder = folder;
 
-  const std::wstring title = Join({text::kTitleHead, DecimalText(gAppInfo.version[0]), L".", DecimalText(gAppInfo.version[1]),
-                                   L".", DecimalText(gAppInfo.version[2]), text::kTitleTail});
-  SetWindowText(gForm1.window, title);
+  SetWindowText(gForm1.window, text::kWindowTitle);
 
   gPagePictures[0] = kPagePicture1;
   gPagePictures[1] = kPagePicture2;
@@ -66,8 +65,8 @@ void LoadPackageInfo(HWND form) {
     // Only the stub's image, the marker and the information block are read here: start-up
     // takes the same time for a package of any size.
     if (gPackage.Open(FromWide(path)) != FilePackageSource::Status::Ok) {
-      const int answer = MessageBoxCaption(form, Join({path, text::kMissingPackageTail}), text::kAppTitle,
-                                           MB_RETRYCANCEL | MB_ICONERROR);
+      const int answer =
+          Tell(form, Join({path, text::kMissingPackageTail}), MB_RETRYCANCEL | MB_ICONERROR, kExitPackage, text::kAppTitle);
       if (answer == IDRETRY) continue;
       PostClose(form);
       return;
@@ -76,7 +75,7 @@ void LoadPackageInfo(HWND form) {
   }
   Bytes buffer;
   if (!HasMagic(gPackage.Read(0, kMagic.size(), buffer))) {
-    MessageBoxAppTitle(form, text::kNotOurPackage, MB_ICONERROR);
+    Tell(form, text::kNotOurPackage, MB_ICONERROR, kExitPackage);
     PostClose(form);
     return;
   }
@@ -85,7 +84,7 @@ void LoadPackageInfo(HWND form) {
   gPackageInfo = ParseInfo(buffer);
   // A name or program that leads outside the installer's places: nothing is shown or written.
   if (FindInfoFault(gPackageInfo) != InfoFault::None) {
-    MessageBoxAppTitle(form, text::kDataError, MB_ICONERROR);
+    Tell(form, text::kDataError, MB_ICONERROR, kExitPackage);
     PostClose(form);
     return;
   }

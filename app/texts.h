@@ -2,15 +2,17 @@
 // own words and must stay exactly as they are (packages and users rely on them).
 #pragma once
 
+#include "generated/version.h"
+
 namespace zv::text {
 
 inline constexpr wchar_t kAppTitle[] = L"Zelv软件安装";
 inline constexpr wchar_t kFormName[] = L"Form1";
 inline constexpr wchar_t kSoftwareCaption[] = L"软件安装";
 
-// Window title: "安装Zelv软件 V" + major.minor.revision + " _ 纯绿色，安装只是解压".
-inline constexpr wchar_t kTitleHead[] = L"安装Zelv软件 V";
-inline constexpr wchar_t kTitleTail[] = L" _ 纯绿色，安装只是解压";
+// Window title: "安装Zelv软件 V" + major.minor.revision + " _ 纯绿色，安装只是解压", made when
+// the installer is built.
+inline constexpr wchar_t kWindowTitle[] = L"安装Zelv软件 V" ZV_VERSION_TITLE_TEXT L" _ 纯绿色，安装只是解压";
 
 // Default parent folders.
 inline constexpr wchar_t kFolderChinese[] = L"Zelv软件";

@@ -16,14 +16,15 @@ namespace zv {
 
 namespace {
 
-int Fail(HWND form, const wchar_t* message) {
-  if (message) MessageBoxAppTitle(form, message, MB_ICONERROR);
+int Fail(HWND form, const wchar_t* message, int exitCode) {
+  Tell(form, message, MB_ICONERROR, exitCode);
   return kWorkerFailed;
 }
 
 // Hands where the worker stands to the window: posted at most once until the window has taken
 // it; with wait, sent, so that it is on the screen when this returns.
 void ReportProgress(HWND form, int position, const std::wstring* label, bool wait) {
+  if (!form) return;  // nobody is watching an unattended install
   gWorkerPosition = position;
   if (label) delete gWorkerLabel.exchange(new std::wstring(*label));
   if (wait) {
@@ -43,7 +44,7 @@ bool MayWriteInto(HWND form, const std::wstring& folder) {
   const std::wstring found =
       FindFirstMatch(Join({folder, L"\\*.*"}), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE, &attributes);
   if (found.empty()) return true;
-  return MessageBoxAppTitle(form, text::kOverwrite, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDNO;
+  return Tell(form, text::kOverwrite, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2, kExitInstalled) != IDNO;
 }
 
 // What became of one file.
@@ -72,7 +73,9 @@ Written WriteOne(const AheadFile& file, const std::wstring& path, const FILETIME
   return FinishPartialFile(partial, path, time) == kWriteOk ? Written::kDone : Written::kWriteFailed;
 }
 
-int Extract(HWND form) {
+}  // namespace
+
+int ExtractPackage(HWND form) {
   // Everything is checked before a single file is written: a package that could not be
   // installed as listed (malformed list, a path leaving the target folder or clashing with
   // another) stops here.
@@ -81,11 +84,11 @@ int Extract(HWND form) {
     case PackageStatus::Ok:
       break;
     case PackageStatus::NoFileList:
-      return Fail(form, text::kNoFileList);
+      return Fail(form, text::kNoFileList, kExitPackage);
     case PackageStatus::OutOfMemory:
-      return Fail(form, text::kOutOfMemory);
+      return Fail(form, text::kOutOfMemory, kExitWrite);
     default:
-      return Fail(form, text::kDataError);
+      return Fail(form, text::kDataError, kExitPackage);
   }
   const std::vector<FileListEntry>& entries = contents.Entries;
   SYSTEM_INFO system;
@@ -96,10 +99,10 @@ int Extract(HWND form) {
   // it ends, and nothing is written before its verdict.
   ahead.Begin();
   gIntegrityCheck.Join();
-  if (gIntegrity == Integrity::Damaged) return Fail(form, text::kPackageDamaged);
+  if (gIntegrity == Integrity::Damaged) return Fail(form, text::kPackageDamaged, kExitPackage);
 
-  std::wstring folder = GetText(gForm1.text1);
-  if (!folder.empty()) folder.pop_back();  // the "\" the install action appended
+  std::wstring folder = gTargetFolder;
+  folder.pop_back();  // the "\" the folder check appended
   if (!MayWriteInto(form, folder)) return kWorkerFailed;
   folder += L'\\';
 
@@ -114,6 +117,7 @@ int Extract(HWND form) {
     const std::wstring path = Join({folder, name});
     if (entry.IsFolder) {
       if (!DirExists(path)) CreateFolder(path);
+      Log(Join({path, L"\\"}));
       continue;
     }
     ReportProgress(form, i, &name, false);
@@ -123,23 +127,23 @@ int Extract(HWND form) {
     AheadFile& file = ahead.Next();
     // The user decides on a file that cannot be written or does not decode: Abort stops,
     // Retry tries the whole file again, Ignore leaves it out.
-    for (Written result; (result = WriteOne(file, path, time, partial)) != Written::kDone;) {
+    Written result;
+    while ((result = WriteOne(file, path, time, partial)) != Written::kDone) {
       ReportProgress(form, i, nullptr, true);  // the page shows the file the box names
-      if (result == Written::kOutOfMemory) return Fail(form, text::kOutOfMemory);
+      if (result == Written::kOutOfMemory) return Fail(form, text::kOutOfMemory, kExitWrite);
       const bool corrupt = result == Written::kCorrupt;
       const std::wstring message = Join({corrupt ? text::kCorruptHead : text::kWriteFailedHead, path,
                                          corrupt ? text::kCorruptTail : text::kWriteFailedTail});
-      const int answer = MessageBoxAppTitle(form, message, MB_ABORTRETRYIGNORE | MB_ICONERROR);
+      const int answer = Tell(form, message, MB_ABORTRETRYIGNORE | MB_ICONERROR, corrupt ? kExitPackage : kExitWrite);
       if (answer == IDABORT) return kWorkerFailed;
       if (answer == IDIGNORE) break;
     }
+    if (result == Written::kDone) Log(path);
     if (gCancelRequested) return kWorkerFailed;
   }
   ReportProgress(form, count - 1, nullptr, true);
   return kWorkerDone;
 }
-
-}  // namespace
 
 std::atomic<int> gWorkerPosition{0};
 std::atomic<std::wstring*> gWorkerLabel{nullptr};
@@ -155,7 +159,7 @@ void ShowWorkerProgress() {
 }
 
 DWORD WINAPI ExtractionWorker(void* form) {
-  gWorkerStatus = Extract(static_cast<HWND>(form));
+  gWorkerStatus = ExtractPackage(static_cast<HWND>(form));
   return 0;
 }
 

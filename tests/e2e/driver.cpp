@@ -256,10 +256,11 @@ void RemoveTree(const std::wstring& path) {
   RemoveDirectoryW(base.c_str());
 }
 
-Installer::Installer(const std::wstring& exePath) {
+Installer::Installer(const std::wstring& exePath, const std::wstring& arguments) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   std::wstring command = L"\"" + exePath + L"\"";
+  if (!arguments.empty()) command += L" " + arguments;
   if (!CreateProcessW(exePath.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &process_)) {
     process_ = {};

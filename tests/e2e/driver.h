@@ -69,7 +69,8 @@ struct MessageBoxView {
 // A started installer. The destructor kills it if it is still running.
 class Installer {
  public:
-  explicit Installer(const std::wstring& exePath);
+  // arguments: what follows the quoted path on the command line.
+  explicit Installer(const std::wstring& exePath, const std::wstring& arguments = L"");
   ~Installer();
   Installer(const Installer&) = delete;
   Installer& operator=(const Installer&) = delete;

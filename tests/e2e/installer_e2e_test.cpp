@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <random>
 
@@ -703,6 +704,92 @@ TEST(Wizard, CloseDuringExtractionAsksAndStopsAfterTheCurrentFile) {
   setup.Answer(*yes, IDYES);
   EXPECT_EQ(setup.WaitForExit(60000), std::optional<DWORD>(0));
   EXPECT_FALSE(Exists(target + L"\\f4999.bin")) << "the worker should have stopped early";
+}
+
+// ---- Unattended installs ---------------------------------------------------------------------
+
+// The log's lines (UTF-8, CR LF after each).
+std::vector<std::wstring> LogLines(const std::wstring& path) {
+  const std::wstring text = Widen(ReadFileBytes(path));
+  std::vector<std::wstring> lines;
+  for (size_t at = 0, end; (end = text.find(L"\r\n", at)) != std::wstring::npos; at = end + 2) {
+    lines.push_back(text.substr(at, end - at));
+  }
+  return lines;
+}
+
+// As a deployment tool runs it: no window, the folder from the command line (spaces and all), a
+// log line for each folder and file; run again over the installed files, nothing asks, the log
+// grows, and the shortcut and the program start come when asked for.
+TEST(Silent, InstallsWithoutAWindowAndLogsEveryFile) {
+  const auto entries = RichTree();
+  const std::wstring exe = MakeInstaller(L"silent", Info("静默软件", "app.exe"), entries);
+  const std::wstring target = Scratch(L"silent-target") + L"Silent App";
+  const std::wstring log = Scratch(L"silent-log") + L"安装 日志.log";
+  const std::wstring link = DesktopFolder() + L"静默软件.lnk";
+  DeleteFileW(link.c_str());
+  DeleteFileW((ScratchRoot() + L"recorder.txt").c_str());
+  {
+    Installer setup(exe, L"/S /LOG=\"" + log + L"\" /D=" + target);
+    EXPECT_EQ(setup.Form(1000), nullptr);
+    EXPECT_EQ(setup.WaitForExit(60000), std::optional<DWORD>(0));
+  }
+  ExpectTreeInstalled(target + L"\\", entries);
+  std::vector<std::wstring> expected;
+  for (const Entry& e : entries) expected.push_back(target + L"\\" + Widen(e.path) + (e.folder ? L"\\" : L""));
+  EXPECT_EQ(LogLines(log), expected);
+  EXPECT_FALSE(Exists(link));
+  EXPECT_FALSE(Exists(ScratchRoot() + L"recorder.txt"));
+
+  {
+    Installer setup(exe, L"/SHORTCUT /RUN /S /LOG=\"" + log + L"\" /D=" + target);
+    EXPECT_EQ(setup.WaitForExit(60000), std::optional<DWORD>(0));
+  }
+  EXPECT_EQ(LogLines(log).size(), 2 * expected.size());
+  EXPECT_TRUE(Exists(link));
+  EXPECT_TRUE(WaitUntil([] { return Exists(ScratchRoot() + L"recorder.txt"); }, 30000));
+  Sleep(200);
+  DeleteFileW(link.c_str());
+}
+
+// The exit code tells a deployment tool what stopped the install, and the log says it in words.
+TEST(Silent, ExitCodeNamesWhatStoppedTheInstall) {
+  const std::vector<Entry> entries = {{"a.txt", "first", kTime1}, {"locked.txt", "second", kTime1}};
+  const std::wstring exe = MakeInstaller(L"silent-codes", Info("代码软件", "a.txt"), entries);
+  const std::wstring log = Scratch(L"silent-codes-log") + L"install.log";
+  const auto run = [&](const std::wstring& installer, const std::wstring& folder) {
+    Installer setup(installer, L"/S /LOG=\"" + log + L"\" /D=" + folder);
+    return setup.WaitForExit(60000);
+  };
+  EXPECT_EQ(run(exe, L"C:"), std::optional<DWORD>(1));
+  EXPECT_EQ(run(exe, L"relative\\folder"), std::optional<DWORD>(1));
+
+  // A file that cannot be replaced stops the install there.
+  const std::wstring target = Scratch(L"silent-locked");
+  HANDLE lock = CreateFileW((target + L"locked.txt").c_str(), GENERIC_READ, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(run(exe, target), std::optional<DWORD>(3));
+  CloseHandle(lock);
+  EXPECT_EQ(ReadFileBytes(target + L"a.txt"), "first");
+
+  // A package whose name leads outside, and one damaged after it was built: nothing is written.
+  const std::wstring evil = MakeInstaller(L"silent-evil", Info("..\\evil", "a.txt"), entries);
+  const std::wstring clean = Scratch(L"silent-refused");
+  EXPECT_EQ(run(evil, clean), std::optional<DWORD>(2));
+  std::vector<zv::Bytes> blocks = {zv::EncodeBlock(entries[0].content), zv::EncodeBlock(entries[1].content)};
+  blocks[1].resize(blocks[1].size() / 2);
+  const std::wstring corrupt = InstallerPath(L"silent-corrupt");
+  WriteInstaller(corrupt, BuildPackageFromBlocks(zv::EncodeBlock(zv::BuildInfoBlock(Info("代码软件", "a.txt"))),
+                                                 zv::EncodeBlock(RawFileList(entries)), blocks));
+  EXPECT_EQ(run(corrupt, clean), std::optional<DWORD>(2));
+  EXPECT_FALSE(Exists(clean + L"locked.txt"));
+
+  const std::vector<std::wstring> lines = LogLines(log);
+  const auto logged = [&](const std::wstring& line) { return std::find(lines.begin(), lines.end(), line) != lines.end(); };
+  EXPECT_TRUE(logged(L"写文件文件失败！ " + target + L"locked.txt 请检查软件是否已经关闭！"));
+  EXPECT_TRUE(logged(L"安装文件数据错误"));
+  EXPECT_TRUE(logged(L"解压文件失败，安装包数据已损坏！ " + clean + L"locked.txt 请重新下载安装包。"));
 }
 
 }  // namespace

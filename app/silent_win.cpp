@@ -1,0 +1,79 @@
+// The command line's switches: the log, the messages that become exit codes when nobody is at
+// the screen, and the unattended install itself.
+#include <windows.h>
+
+#include "app/fileops.h"
+#include "app/installer_win.h"
+#include "ui/dialogs.h"
+
+namespace zv {
+
+constinit CommandSwitches gSwitches;
+int gExitCode = kExitInstalled;
+
+namespace {
+
+FileHandle gLog;
+
+}  // namespace
+
+void ReadSwitches(const wchar_t* commandLine) {
+  gSwitches = ReadCommandSwitches(commandLine);
+  if (!gSwitches.log.empty()) {
+    // Appended to, so that a deployment tool may keep one log for many installs; a log that
+    // cannot be opened does not stop the install.
+    gLog.reset(CreateFileW(std::wstring(gSwitches.log).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
+  }
+}
+
+void Log(std::wstring line) {
+  if (!gLog) return;
+  // A message of several lines is one line here.
+  size_t kept = 0;
+  for (const wchar_t c : line) {
+    if (c != L'\r') line[kept++] = c == L'\n' ? L' ' : c;
+  }
+  line.resize(kept);
+  line += L"\r\n";
+  const Bytes utf8 = WideStringToUtf8(line);
+  DWORD written = 0;
+  WriteFile(gLog.get(), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+}
+
+int Tell(HWND form, const std::wstring& text, UINT flags, int exitCode, const wchar_t* caption) {
+  if (exitCode != kExitInstalled) {
+    Log(text);
+    gExitCode = exitCode;
+  }
+  if (!gSwitches.silent) {
+    return caption ? MessageBoxCaption(form, text, caption, flags) : MessageBoxAppTitle(form, text, flags);
+  }
+  // Nobody to ask: overwrite, stop at a file that fails, do not try again.
+  switch (flags & MB_TYPEMASK) {
+    case MB_YESNO:
+      return IDYES;
+    case MB_ABORTRETRYIGNORE:
+      return IDABORT;
+    case MB_RETRYCANCEL:
+      return IDCANCEL;
+    default:
+      return IDOK;
+  }
+}
+
+int RunSilently() {
+  SetDefaultFolder();
+  LoadPackageInfo(nullptr);
+  if (gExitCode != kExitInstalled) return gExitCode;
+  if (!PrepareTargetFolder(nullptr, gSwitches.folder.empty() ? Join({gDefaultFolder, gWelcomeName})
+                                                             : std::wstring(gSwitches.folder))) {
+    return gExitCode;
+  }
+  if (ExtractPackage(nullptr) != kWorkerDone) return gExitCode;
+  RunSpecialHandling();
+  FinishInstall(gTargetFolder, gSwitches.shortcut, gSwitches.run);
+  return kExitInstalled;
+}
+
+}  // namespace zv
