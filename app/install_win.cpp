@@ -91,7 +91,8 @@ void InstallAction(HWND form) {
     return;
   }
   gWorkerRunning = true;
-  while (IsThreadRunning(thread.get())) WaitPumping(100);
+  // The thread's handle ends the wait the moment the worker ends: the finish page follows at once.
+  while (IsThreadRunning(thread.get())) WaitPumpingOn(thread.get(), 100);
   thread.reset();
   gWorkerRunning = false;
 

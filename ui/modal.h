@@ -24,8 +24,9 @@ void ReenableOwner(HWND form);
 
 // Waits about `milliseconds` (at least 1) while dispatching every message that arrives.
 void WaitPumping(int milliseconds);
-// The wait itself, on a timer already set to the due time. Without a timer, or when waiting on it
-// fails, the clock ends the wait instead.
+// The wait itself, until the handle is signalled: a timer already set to the due time, or what is
+// waited for (a thread's end). Without a handle, or when waiting on it fails, the clock ends the
+// wait instead.
 void WaitPumpingOn(HANDLE timer, int milliseconds);
 
 // True when GetExitCodeThread reports the thread as still active (false for an invalid handle).
