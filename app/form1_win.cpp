@@ -260,8 +260,7 @@ void OnNext(HWND form) {
       SetPageHeader(text::kTitleFolder, text::kSubtitleFolderHead, text::kSubtitleFolderTail);
       gWizardState = 2;
       ApplyWizardState();
-      // A folder given on the command line is proposed instead of the default.
-      SetText(gForm1.text1, gSwitches.folder.empty() ? Join({gDefaultFolder, gWelcomeName}) : std::wstring(gSwitches.folder));
+      SetText(gForm1.text1, ProposedFolder());
       Refresh(form);
       break;
     case 2:

@@ -38,6 +38,10 @@ void EnableButtons(bool next, bool cancel, bool back) {
 
 std::wstring gTargetFolder;
 
+std::wstring ProposedFolder() {
+  return gSwitches.folder.empty() ? Join({gDefaultFolder, gWelcomeName}) : std::wstring(gSwitches.folder);
+}
+
 bool PrepareTargetFolder(HWND form, const std::wstring& typed) {
   const FolderVerdict verdict = CheckTargetFolder(typed);
   if (verdict.check == FolderCheck::kBareDrive) {
@@ -91,8 +95,8 @@ void InstallAction(HWND form) {
     return;
   }
   gWorkerRunning = true;
-  // The thread's handle ends the wait the moment the worker ends: the finish page follows at once.
-  while (IsThreadRunning(thread.get())) WaitPumpingOn(thread.get(), 100);
+  // The worker's end also ends a wait: the finish page follows the last file at once.
+  while (IsThreadRunning(thread.get())) WaitPumping(100, thread.get());
   thread.reset();
   gWorkerRunning = false;
 

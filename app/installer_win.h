@@ -91,6 +91,9 @@ int RunSilently();
 // The folder the files go into, ending in "": set when the folder page's Next (or the unattended
 // install) has checked and created it.
 extern std::wstring gTargetFolder;
+// The folder the folder page proposes: the one given on the command line (/D=), or the default
+// parent folder and the package's name.
+std::wstring ProposedFolder();
 // Checks the typed folder and creates it; false after the message when it cannot be used.
 bool PrepareTargetFolder(HWND form, const std::wstring& typed);
 // Package number 1 with a batch program: see IsBatchProgram.

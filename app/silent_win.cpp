@@ -20,10 +20,10 @@ FileHandle gLog;
 void ReadSwitches(const wchar_t* commandLine) {
   gSwitches = ReadCommandSwitches(commandLine);
   if (!gSwitches.log.empty()) {
-    // Appended to, so that a deployment tool may keep one log for many installs; a log that
-    // cannot be opened does not stop the install.
-    gLog.reset(CreateFileW(std::wstring(gSwitches.log).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Appended to (each line in one write), so that a deployment tool may keep one log for
+    // many installs, even at once; a log that cannot be opened does not stop the install.
+    gLog.reset(CreateFileW(std::wstring(gSwitches.log).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   }
 }
 
@@ -66,11 +66,9 @@ int RunSilently() {
   SetDefaultFolder();
   LoadPackageInfo(nullptr);
   if (gExitCode != kExitInstalled) return gExitCode;
-  if (!PrepareTargetFolder(nullptr, gSwitches.folder.empty() ? Join({gDefaultFolder, gWelcomeName})
-                                                             : std::wstring(gSwitches.folder))) {
-    return gExitCode;
-  }
-  if (ExtractPackage(nullptr) != kWorkerDone) return gExitCode;
+  if (!PrepareTargetFolder(nullptr, ProposedFolder())) return gExitCode;
+  // Each way of failing says why through Tell; a failure that did not is still one.
+  if (ExtractPackage(nullptr) != kWorkerDone) return gExitCode != kExitInstalled ? gExitCode : kExitWrite;
   RunSpecialHandling();
   FinishInstall(gTargetFolder, gSwitches.shortcut, gSwitches.run);
   return kExitInstalled;

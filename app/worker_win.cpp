@@ -116,8 +116,7 @@ int ExtractPackage(HWND form) {
     const std::wstring name = ToWide(entry.Path);
     const std::wstring path = Join({folder, name});
     if (entry.IsFolder) {
-      if (!DirExists(path)) CreateFolder(path);
-      Log(Join({path, L"\\"}));
+      if (DirExists(path) || CreateFolder(path)) Log(Join({path, L"\\"}));
       continue;
     }
     ReportProgress(form, i, &name, false);

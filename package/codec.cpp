@@ -60,23 +60,13 @@ Bytes DecodeBlock(ByteView block) {
 
 std::size_t SplitLines(ByteView text, ByteView separator, std::vector<ByteView>& pieces) {
   if (text.empty()) return 0;
-  // The array grows in steps of 100 slots, then shrinks to the number of pieces.
-  constexpr std::size_t kStep = 100;
-  pieces.assign(kStep + 1, ByteView());
-  std::size_t count = 0;
-  std::size_t start = 0;
-  for (;;) {
+  pieces.clear();
+  for (std::size_t start = 0;;) {
     const std::size_t found = separator.empty() ? ByteView::npos : text.find(separator, start);
-    if (count == pieces.size()) pieces.resize(pieces.size() + kStep);
-    if (found == ByteView::npos) {
-      pieces[count++] = text.substr(start);
-      break;
-    }
-    pieces[count++] = text.substr(start, found - start);
+    pieces.push_back(text.substr(start, found == ByteView::npos ? ByteView::npos : found - start));
+    if (found == ByteView::npos) return pieces.size();
     start = found + separator.size();
   }
-  pieces.resize(count);
-  return count;
 }
 
 }  // namespace zv

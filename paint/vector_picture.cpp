@@ -420,7 +420,7 @@ std::string ExpandPictureCommand(std::string_view command,
 std::vector<int> ReadPictureParameters(std::string_view command) {
   std::vector<int> p;
   if (command.empty()) return p;
-  p.push_back(Code(command[0]));
+  p.resize(1, Code(command[0]));
   std::size_t position = 1;  // where the next parameter goes
   auto store = [&](std::size_t index, int value) {
     if (p.size() <= index) p.resize(index + 1, 0);

@@ -134,18 +134,20 @@ DWORD WaitTime(int milliseconds) { return milliseconds > 0 ? static_cast<DWORD>(
 
 }  // namespace
 
-void WaitPumpingOn(HANDLE timer, int milliseconds) {
+void WaitPumpingOn(HANDLE timer, int milliseconds, HANDLE until) {
   const ULONGLONG deadline = ::GetTickCount64() + WaitTime(milliseconds);
   std::optional<int> quitCode;
   for (;;) {
     bool dueNow;
     if (timer) {
-      const DWORD result = ::MsgWaitForMultipleObjects(1, &timer, FALSE, kWaitSliceMs, QS_ALLINPUT);
+      const HANDLE handles[2] = {timer, until};
+      const DWORD count = until ? 2 : 1;
+      const DWORD result = ::MsgWaitForMultipleObjects(count, handles, FALSE, kWaitSliceMs, QS_ALLINPUT);
       if (result == WAIT_FAILED) {
         timer = nullptr;  // go on by the clock
         dueNow = ::GetTickCount64() >= deadline;
       } else {
-        dueNow = result == WAIT_OBJECT_0;
+        dueNow = result < WAIT_OBJECT_0 + count;
       }
     } else {
       // Without a timer the clock decides; a failing wait still sleeps a little, so this never
@@ -163,13 +165,13 @@ void WaitPumpingOn(HANDLE timer, int milliseconds) {
   if (quitCode) ::PostQuitMessage(*quitCode);  // for the loop around this wait
 }
 
-void WaitPumping(int milliseconds) {
+void WaitPumping(int milliseconds, HANDLE until) {
   // Each wait has its own unnamed timer, so nested or concurrent waits never share one.
   KernelHandle timer(::CreateWaitableTimerW(nullptr, TRUE, nullptr));
   LARGE_INTEGER due;
   due.QuadPart = -10000LL * static_cast<LONGLONG>(WaitTime(milliseconds));
   if (timer && !::SetWaitableTimer(timer.get(), &due, 0, nullptr, nullptr, FALSE)) timer.reset();
-  WaitPumpingOn(timer.get(), milliseconds);
+  WaitPumpingOn(timer.get(), milliseconds, until);
 }
 
 bool IsThreadRunning(HANDLE thread) {

@@ -22,12 +22,12 @@ void SetMessageFilter(MessageFilter filter);
 // RunModal disabled.
 void ReenableOwner(HWND form);
 
-// Waits about `milliseconds` (at least 1) while dispatching every message that arrives.
-void WaitPumping(int milliseconds);
-// The wait itself, until the handle is signalled: a timer already set to the due time, or what is
-// waited for (a thread's end). Without a handle, or when waiting on it fails, the clock ends the
-// wait instead.
-void WaitPumpingOn(HANDLE timer, int milliseconds);
+// Waits about `milliseconds` (at least 1) while dispatching every message that arrives; a wait
+// for something (a thread's end, say) also ends when its handle `until` is signalled.
+void WaitPumping(int milliseconds, HANDLE until = nullptr);
+// The wait itself, on a timer already set to the due time (or on `until`). Without a timer, or
+// when waiting on it fails, the clock alone ends the wait instead.
+void WaitPumpingOn(HANDLE timer, int milliseconds, HANDLE until = nullptr);
 
 // True when GetExitCodeThread reports the thread as still active (false for an invalid handle).
 bool IsThreadRunning(HANDLE thread);

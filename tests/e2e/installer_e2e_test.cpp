@@ -773,7 +773,9 @@ TEST(Silent, ExitCodeNamesWhatStoppedTheInstall) {
   CloseHandle(lock);
   EXPECT_EQ(ReadFileBytes(target + L"a.txt"), "first");
 
-  // A package whose name leads outside, and one damaged after it was built: nothing is written.
+  // A package whose name leads outside (nothing is written), one damaged after it was built (the
+  // install stops at the damaged file), and a copy of the installer without its package (the
+  // wizard would offer Retry).
   const std::wstring evil = MakeInstaller(L"silent-evil", Info("..\\evil", "a.txt"), entries);
   const std::wstring clean = Scratch(L"silent-refused");
   EXPECT_EQ(run(evil, clean), std::optional<DWORD>(2));
@@ -784,6 +786,9 @@ TEST(Silent, ExitCodeNamesWhatStoppedTheInstall) {
                                                  zv::EncodeBlock(RawFileList(entries)), blocks));
   EXPECT_EQ(run(corrupt, clean), std::optional<DWORD>(2));
   EXPECT_FALSE(Exists(clean + L"locked.txt"));
+  const std::wstring bare = InstallerPath(L"silent-bare");
+  ASSERT_TRUE(WriteFileBytes(bare, StubBytes()));
+  EXPECT_EQ(run(bare, clean), std::optional<DWORD>(2));
 
   const std::vector<std::wstring> lines = LogLines(log);
   const auto logged = [&](const std::wstring& line) { return std::find(lines.begin(), lines.end(), line) != lines.end(); };

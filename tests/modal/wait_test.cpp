@@ -73,6 +73,17 @@ TEST_F(PumpingWait, WithoutAWorkingTimerTheClockEndsTheWait) {
   }
 }
 
+// The installer waits for its worker in steps of 100 ms: the worker's end must end the step at
+// once, with the messages sent meanwhile dispatched.
+TEST_F(PumpingWait, AHandleItWaitsForEndsTheWaitEarly) {
+  KernelHandle thread(::CreateThread(nullptr, 0, SendCounts, window_, 0, nullptr));
+  ASSERT_TRUE(thread);
+  const ULONGLONG start = ::GetTickCount64();
+  while (IsThreadRunning(thread.get())) WaitPumping(20000, thread.get());
+  EXPECT_EQ(gLog.count, 5);
+  EXPECT_LT(::GetTickCount64() - start, 10000u);  // the thread's end, not the 20 s
+}
+
 TEST_F(PumpingWait, EndsEvenWhenAHandlerKeepsPosting) {
   // The queue never runs dry; the wait must still come back (late, but it comes back).
   gLog.repost = true;
