@@ -2,6 +2,8 @@
 // by a scoped owner, so no return path leaks one.
 
 #include "app/fileops.h"
+#include "base/text.h"
+#include "package/package.h"
 
 #include "win/handles.h"
 
@@ -9,7 +11,6 @@ namespace zv {
 namespace {
 
 constexpr wchar_t kSeparator = L'\\';
-constexpr wchar_t kPartialName[] = L"~zvsetup.partial";
 
 // "X:" or "X:\": a drive root. The directory search cannot find a root by its name, so roots are
 // tested through their attributes instead.
@@ -97,7 +98,7 @@ bool BeginPartialFile(const std::wstring& path, PartialFile& file) {
   DropPartialFile(file);
   // One fixed name per folder: files are written one after the other, and a name left by a
   // killed install is simply taken over by the next one.
-  file.temporary = path.substr(0, path.rfind(kSeparator) + 1) + kPartialName;
+  file.temporary = Join({std::wstring_view(path).substr(0, path.rfind(kSeparator) + 1), kPartialFileName});
   file.handle.reset(::CreateFileW(file.temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
   return static_cast<bool>(file.handle);

@@ -43,6 +43,7 @@ NameFault FindNameFault(TextView name) {
   if (name.find_first_not_of(ZV_TEXT(". ")) == TextView::npos) return NameFault::OnlyDots;
   if (name.back() == u'.' || name.back() == u' ') return NameFault::TrailingDotOrSpace;
   if (IsDeviceName(name)) return NameFault::DeviceName;
+  if (SameLetters(name, ZV_TEXT("~ZVSETUP.PARTIAL"))) return NameFault::PartialFileName;
   return NameFault::None;
 }
 

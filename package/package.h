@@ -213,7 +213,11 @@ enum class NameFault {
   TrailingDotOrSpace,  // Windows silently drops them: "evil." becomes "evil"
   DeviceName,          // CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0-9, LPT0-9, COM¹²³, LPT¹²³,
                        // also with an extension or trailing spaces ("nul.txt", "Nul .txt")
+  PartialFileName,     // kPartialFileName, in any case: taken over by the next file in its folder
 };
+// The name under which the installer and zvpack extract write each file in its folder before it
+// takes its own name. A package file of that name would be overwritten by the next file.
+inline constexpr TextView kPartialFileName = ZV_TEXT("~zvsetup.partial");
 // What is wrong with a single file or folder name, in the order above.
 NameFault FindNameFault(TextView name);
 

@@ -204,7 +204,10 @@ TEST(UnsafePath, LeavingTheTargetFolderIsRefused) {
       "CONIN$", "aux\\x",
       // Names Windows cannot create, or would silently change into another name.
       "evil.", "a..", "dir. \\x", "a<b", "a*b", "a|b", "a?b", "a\"b", "a>b", "COM0.txt",
-      "LPT0", "CONOUT$.log", "COM\u00B9", "com\u00B2.txt", "LPT\u00B3"};
+      "LPT0", "CONOUT$.log", "COM\u00B9", "com\u00B2.txt", "LPT\u00B3",
+      // The file being written takes this name until it is whole: the next file would overwrite
+      // a package file of that name.
+      "~zvsetup.partial", "a\\~ZVSetup.Partial", "~zvsetup.partial\\x"};
   for (const char* path : unsafe) {
     EXPECT_TRUE(IsUnsafePath(ByteView(path))) << path;
     EXPECT_TRUE(IsUnsafePath(TextView(Utf16(path)))) << path;
@@ -212,7 +215,7 @@ TEST(UnsafePath, LeavingTheTargetFolderIsRefused) {
   EXPECT_TRUE(IsUnsafePath(ByteView("a\0b", 3)));
   const char* safe[] = {"a", "a\\b.txt", "文件夹\\文件.exe", "a/b", "..a", ".hidden",
                         "a b\\c d", "CONSOLE", "com10", "lpt", "nul_x", "x.con", "dir\\..x",
-                        "COM\u00B4", "LPT\u00B9\u00B9"};
+                        "COM\u00B4", "LPT\u00B9\u00B9", "~zvsetup.partial.txt"};
   for (const char* path : safe) {
     EXPECT_FALSE(IsUnsafePath(ByteView(path))) << path;
     EXPECT_FALSE(IsUnsafePath(TextView(Utf16(path)))) << path;

@@ -327,7 +327,10 @@ ExtractResult ExtractInstaller(const std::string& installer, const std::string& 
     // Written under a temporary name beside the target and moved over it only when whole:
     // a damaged block or a failed write never leaves a torn file in the target's place, and
     // a link planted at the target is replaced, not written through.
-    const std::string partial = target + ".zvpack-partial";
+    // The one name per folder that a package may not use (files are written one at a time).
+    const std::string_view folder = std::string_view(entry.path).substr(0, entry.path.rfind('\\') + 1);
+    const std::string partial =
+        JoinPath(JoinPath(destination, NativeRelativePath(folder)), WideToUtf8(kPartialFileName));
     const RemovedOnInterrupt interrupted(partial);
     OutputFile file;
     if (!file.Create(partial, &reason)) Refuse(target, "cannot write: " + reason);

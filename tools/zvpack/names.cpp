@@ -30,6 +30,8 @@ std::string NameProblem(std::string_view name) {
       return "Windows cannot create a name ending in a dot or space";
     case NameFault::DeviceName:
       return "the name is reserved for a device on Windows";
+    case NameFault::PartialFileName:
+      return "the name is reserved for the file being written (\"~zvsetup.partial\")";
   }
   return "Windows cannot create this name";
 }
