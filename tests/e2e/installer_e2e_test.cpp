@@ -137,6 +137,17 @@ TEST(Wizard, BackThenNextResetsTheFolderBox) {
   EXPECT_NE(box, L"C:\\somewhere\\else");
   setup.Click(kCancel);
   EXPECT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
+
+  // A folder on the command line is what the folder page proposes, and proposes again.
+  Installer given(exe, L"/D=C:\\Portable Apps\\回退");
+  GoToFolderPage(given, L"C:\\somewhere\\else");
+  given.Click(kBack);
+  ASSERT_TRUE(given.WaitForPage(1));
+  given.Click(kNext);
+  ASSERT_TRUE(given.WaitForPage(2));
+  EXPECT_EQ(given.Text(kFolder), L"C:\\Portable Apps\\回退");
+  given.Click(kCancel);
+  EXPECT_EQ(given.WaitForExit(), std::optional<DWORD>(0));
 }
 
 TEST(Wizard, FolderErrorsKeepTheFolderPage) {
@@ -763,6 +774,9 @@ TEST(Silent, ExitCodeNamesWhatStoppedTheInstall) {
   };
   EXPECT_EQ(run(exe, L"C:"), std::optional<DWORD>(1));
   EXPECT_EQ(run(exe, L"relative\\folder"), std::optional<DWORD>(1));
+  const std::wstring blocked = Scratch(L"silent-blocked");
+  ASSERT_TRUE(WriteFileBytes(blocked + L"a file", "x"));
+  EXPECT_EQ(run(exe, blocked + L"a file\\sub"), std::optional<DWORD>(1));  // cannot be created
 
   // A file that cannot be replaced stops the install there.
   const std::wstring target = Scratch(L"silent-locked");
