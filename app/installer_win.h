@@ -88,7 +88,7 @@ int Tell(HWND form, const std::wstring& text, UINT flags, int exitCode, const wc
 // The install with no window: the exit code.
 int RunSilently();
 
-// The folder the files go into, ending in "": set when the folder page's Next (or the unattended
+// The folder the files go into, ending in "\": set when the folder page's Next (or the unattended
 // install) has checked and created it.
 extern std::wstring gTargetFolder;
 // The folder the folder page proposes: the one given on the command line (/D=), or the default
@@ -98,7 +98,7 @@ std::wstring ProposedFolder();
 bool PrepareTargetFolder(HWND form, const std::wstring& typed);
 // Package number 1 with a batch program: see IsBatchProgram.
 void RunSpecialHandling();
-// The desktop shortcut and the program start, for the files in folder (ending in "").
+// The desktop shortcut and the program start, for the files in folder (ending in "\").
 void FinishInstall(const std::wstring& folder, bool shortcut, bool run);
 
 // Extraction: 0 running, 1 failed or cancelled, 2 done. Written once by the worker before it
@@ -112,17 +112,17 @@ extern int gWorkerStatus;
 extern std::atomic<bool> gCancelRequested;
 extern std::atomic<bool> gWorkerRunning;
 
-// Where the worker stands, for Form1 to show: the position of the progress bar and a label text
-// not shown yet (owned by whoever takes it). The worker posts kMsgWorkerProgress when none is
-// pending, so the window takes the latest state at its own pace and the worker never waits on a
-// repaint; before a question and at the end the worker sends it, so the window shows exactly
-// where it stands.
 // The check of the package's integrity line: started with the welcome page, on a thread of its
 // own so that the page does not wait for it; the worker waits for it before it writes anything.
 extern JoinableThread gIntegrityCheck;
 extern IntegrityLine gIntegrityLine;
 extern Integrity gIntegrity;  // written by that thread, read after it has been joined
 
+// Where the worker stands, for Form1 to show: the position of the progress bar and a label text
+// not shown yet (owned by whoever takes it). The worker posts kMsgWorkerProgress when none is
+// pending, so the window takes the latest state at its own pace and the worker never waits on a
+// repaint; before a question and at the end the worker sends it, so the window shows exactly
+// where it stands.
 extern std::atomic<int> gWorkerPosition;
 extern std::atomic<std::wstring*> gWorkerLabel;
 extern std::atomic<bool> gWorkerProgressPosted;

@@ -113,7 +113,7 @@ int ExtractPackage(HWND form) {
   for (int i = 0; i < count; ++i) {
     ReportProgress(form, i, nullptr, false);
     const FileListEntry& entry = entries[i];
-    const std::wstring name = ToWide(entry.Path);
+    const std::wstring& name = entry.Path;
     const std::wstring path = Join({folder, name});
     if (entry.IsFolder) {
       if (DirExists(path) || CreateFolder(path)) Log(Join({path, L"\\"}));
