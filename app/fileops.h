@@ -31,12 +31,15 @@ int WriteFileWithTime(const std::wstring& path, std::string_view bytes, const FI
 // A file written in pieces under a temporary name in its folder and moved over its final name
 // only when complete and stamped: a write that stops half way (an error, an abort, the process
 // killed) leaves the earlier file as it was, never a torn one, and a hard or symbolic link at
-// the final name is replaced, not written through.
+// the final name is replaced, not written through. A file new to its folder is written under
+// its final name (there is nothing to keep or write through) and removed when dropped.
 struct PartialFile {
   FileHandle handle;
   std::wstring temporary;  // empty once moved or removed
+  bool inPlace = false;    // no file had the final name: temporary is the final name
 };
-// Creates the temporary file beside path; false when it cannot be created.
+// Creates the file at path when nothing has that name, else the temporary file beside it; false
+// when it cannot be created.
 bool BeginPartialFile(const std::wstring& path, PartialFile& file);
 bool AppendPartialFile(const PartialFile& file, std::string_view bytes);
 // Sets the last-write time, closes the file and moves it over path (replacing, written

@@ -318,6 +318,13 @@ TEST_F(FileOps, PartialFileTakesTheNameOnlyWhenFinished) {
   EXPECT_EQ(ReadBack(At(L"app.dll")), "new content");
   EXPECT_EQ(Ticks(TimesOf(At(L"app.dll")).written), Ticks(SomeTime()));
   EXPECT_FALSE(FileExists(At(L"~zvsetup.partial")));
+
+  // A file new to the folder is written under its own name, and removed again when dropped.
+  ASSERT_TRUE(BeginPartialFile(At(L"new.dll"), file));
+  ASSERT_TRUE(AppendPartialFile(file, "half"));
+  DropPartialFile(file);
+  EXPECT_FALSE(FileExists(At(L"new.dll")));
+  EXPECT_FALSE(FileExists(At(L"~zvsetup.partial")));
 }
 
 }  // namespace
