@@ -5,6 +5,7 @@
 //
 //   wizard-driver INSTALLER TARGET_FOLDER SCREENSHOT_FOLDER
 //   wizard-driver --time INSTALLER TARGET_FOLDER
+//   wizard-driver --time-welcome INSTALLER
 //   wizard-driver --time-window TITLE PROGRAM [ARGUMENT...]
 //   wizard-driver --time-run PROGRAM [ARGUMENT...]
 //
@@ -22,6 +23,7 @@
 // welcome: from starting the installer until its welcome page shows the package's name (the
 // name's blue text is on the screen); extraction: from pressing Next on the folder page until the
 // finish page shows; total: from starting the installer until it has exited.
+// --time-welcome prints welcome_ms=N alone and ends the installer there.
 // For another installer, on the same clock and with the same start (CreateProcess from a Wine
 // program that is already running):
 //   --time-window prints "window_ms=N": until a visible top-level window of PROGRAM has TITLE in
@@ -151,6 +153,7 @@ std::wstring Ended(DWORD code) {
   return L"the installer ended on its own, exit code " + std::wstring(hex);
 }
 
+// An empty target: only the welcome is timed, and the installer is ended there.
 int TimeWizard(const std::wstring& installer, const std::wstring& target) {
   const long long start = NowMs();
   e2e::Installer setup(installer);
@@ -164,6 +167,7 @@ int TimeWizard(const std::wstring& installer, const std::wstring& target) {
     return ended ? Fail(Ended(*ended)) : Stuck(setup, L"the welcome page with the package's name never appeared");
   }
   Say(L"welcome_ms=" + std::to_wstring(NowMs() - start));
+  if (target.empty()) return 0;
 
   setup.Click(e2e::kNext);
   if (!Poll([&] { return setup.Page() == 2 || gone(); }, kTimedPageTimeoutMs) || ended) {
@@ -281,11 +285,13 @@ int wmain(int argc, wchar_t** argv) {
   NowMs();  // the clock's origin
   const std::wstring mode = argc > 1 ? argv[1] : L"";
   if (mode == L"--time" && argc == 4) return TimeWizard(argv[2], argv[3]);
+  if (mode == L"--time-welcome" && argc == 3) return TimeWizard(argv[2], L"");
   if (mode == L"--time-window" && argc >= 4) return TimeWindow(argv[2], argc - 3, argv + 3);
   if (mode == L"--time-run" && argc >= 3) return TimeRun(argc - 2, argv + 2);
   if (argc != 4 || mode.rfind(L"--", 0) == 0) {
     return Fail(L"usage: wizard-driver INSTALLER TARGET_FOLDER SCREENSHOT_FOLDER\n"
                 L"       wizard-driver --time INSTALLER TARGET_FOLDER\n"
+                L"       wizard-driver --time-welcome INSTALLER\n"
                 L"       wizard-driver --time-window TITLE PROGRAM [ARGUMENT...]\n"
                 L"       wizard-driver --time-run PROGRAM [ARGUMENT...]");
   }
