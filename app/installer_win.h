@@ -80,7 +80,7 @@ extern CommandSwitches gSwitches;
 extern int gExitCode;
 void ReadSwitches(const wchar_t* commandLine);  // also opens the log
 // One line in the log (when there is one), in UTF-8.
-void Log(std::wstring line);
+void Log(std::wstring_view line);
 // A message box for the person at the screen. Each message with an exit code is an error: it goes
 // to the log and becomes the exit code. In an unattended install nothing is shown and the answer
 // is the one the switches stand for: Yes to overwrite, Abort at a file, Cancel, OK.

@@ -27,16 +27,15 @@ void ReadSwitches(const wchar_t* commandLine) {
   }
 }
 
-void Log(std::wstring line) {
-  if (!gLog) return;
+void Log(std::wstring_view line) {
+  if (!gLog) return;  // no copy of the line when there is no log: the worker logs every file
   // A message of several lines is one line here.
-  size_t kept = 0;
+  std::wstring text;
   for (const wchar_t c : line) {
-    if (c != L'\r') line[kept++] = c == L'\n' ? L' ' : c;
+    if (c != L'\r') text += c == L'\n' ? L' ' : c;
   }
-  line.resize(kept);
-  line += L"\r\n";
-  const Bytes utf8 = WideStringToUtf8(line);
+  text += L"\r\n";
+  const Bytes utf8 = WideStringToUtf8(text);
   DWORD written = 0;
   WriteFile(gLog.get(), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
 }

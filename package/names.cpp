@@ -8,10 +8,11 @@ bool IsSeparator(TextUnit c) { return c == u'\\' || c == u'/'; }
 
 TextUnit Upper(TextUnit c) { return c >= u'a' && c <= u'z' ? c - (u'a' - u'A') : c; }
 
-bool SameLetters(TextView text, TextView upper) {
-  if (text.size() != upper.size()) return false;
+// Equal but for the case of ASCII letters.
+bool SameLetters(TextView text, TextView other) {
+  if (text.size() != other.size()) return false;
   for (std::size_t i = 0; i < text.size(); ++i)
-    if (Upper(text[i]) != upper[i]) return false;
+    if (Upper(text[i]) != Upper(other[i])) return false;
   return true;
 }
 
@@ -43,7 +44,7 @@ NameFault FindNameFault(TextView name) {
   if (name.find_first_not_of(ZV_TEXT(". ")) == TextView::npos) return NameFault::OnlyDots;
   if (name.back() == u'.' || name.back() == u' ') return NameFault::TrailingDotOrSpace;
   if (IsDeviceName(name)) return NameFault::DeviceName;
-  if (SameLetters(name, ZV_TEXT("~ZVSETUP.PARTIAL"))) return NameFault::PartialFileName;
+  if (SameLetters(name, kPartialFileName)) return NameFault::PartialFileName;
   return NameFault::None;
 }
 

@@ -31,7 +31,7 @@ std::string NameProblem(std::string_view name) {
     case NameFault::DeviceName:
       return "the name is reserved for a device on Windows";
     case NameFault::PartialFileName:
-      return "the name is reserved for the file being written (\"~zvsetup.partial\")";
+      return "the name is reserved for the file being written (\"" + WideToUtf8(kPartialFileName) + "\")";
   }
   return "Windows cannot create this name";
 }
