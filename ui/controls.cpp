@@ -37,75 +37,96 @@ enum class KeywordSetup : uint8_t {
   RichEdit,
 };
 
+// A kind of control: its keywords, upper case and separated by spaces, then "=" and its window
+// class when that is not the keyword as the caller wrote it. One narrow text per kind, not a
+// wide literal and a pointer per name: the table is in the installer, which counts its bytes.
 struct KeywordEntry {
-  const wchar_t* keywords[3];  // upper case
-  const wchar_t* className;    // null: the keyword as the caller wrote it
+  const char* names;
   DWORD style;
-  DWORD exStyle;
-  bool font;
+  WORD exStyle;
   KeywordSetup setup;
+  bool font;
 };
 
 constexpr KeywordEntry kKeywords[] = {
-    {{L"BUTTON"}, nullptr, 0x10010F00, 0, true, KeywordSetup::PushButtonStyles},
-    {{L"CUSTOMBUTTON", L"OWNERDRAWBUTTON"}, L"Button", 0x1001000B, 0, true, KeywordSetup::None},
-    {{L"RADIOBUTTON", L"OPTION"}, L"Button", 0x10010D09, 0, true, KeywordSetup::RadioStyles},
-    {{L"CHECKBOX"}, L"Button", 0x10010D03, 0, true, KeywordSetup::None},
-    {{L"CHECK3STATE"}, L"Button", 0x10010D06, 0, true, KeywordSetup::None},
-    {{L"LABEL"}, L"Static", 0x10020100, 0, true, KeywordSetup::None},
-    {{L"BITMAPLABEL"}, L"Static", 0x1002000E, 0x20, false, KeywordSetup::BitmapLabel},
-    {{L"ICONLABEL"}, L"Static", 0x10020003, 0x20, false, KeywordSetup::IconLabel},
-    {{L"BITMAPBUTTON"}, L"Button", 0x10010080, 0, true, KeywordSetup::BitmapButton},
-    {{L"ICONBUTTON"}, L"Button", 0x10010040, 0, true, KeywordSetup::IconButton},
-    {{L"CUSTOMLABEL"}, L"Static", 0x1002000D, 0, false, KeywordSetup::None},
-    {{L"FRAME", L"FRAMEWINDOW"}, L"Static", 0x14020007, 0x20, false, KeywordSetup::None},
-    {{L"GROUPBOX"}, L"Button", 0x14020007, 0x20, true, KeywordSetup::None},
-    {{L"LINE"}, L"Static", 0x10000012, 0x20, false, KeywordSetup::None},
-    {{L"EDIT", L"TEXTBOX"}, L"Edit", 0x10010080, 0x200, true, KeywordSetup::None},
-    {{L"EDITMULTILINE", L"MULTILINETEXTBOX"}, L"Edit", 0x10211184, 0x200, true, KeywordSetup::None},
-    {{L"COMBOBOX"}, nullptr, 0x50A10302, 0x200, true, KeywordSetup::None},
-    {{L"COMBOBOXEX", L"COMBOBOXEX32"}, L"ComboBoxEx32", 0x10810003, 0, true, KeywordSetup::None},
-    {{L"LISTBOX"}, nullptr, 0x10B10043, 0x200, true, KeywordSetup::Reposition},
-    {{L"PROGRESSBAR", L"MSCTLS_PROGRESS32"}, L"msctls_progress32", 0x10000000, 0, false,
-     KeywordSetup::Progress},
-    {{L"HEADER", L"SYSHEADER32"}, L"SysHeader32", 0x10000003, 0, true, KeywordSetup::None},
-    {{L"TREEVIEW", L"SYSTREEVIEW32"}, L"SysTreeView32", 0x10810027, 0x200, true, KeywordSetup::None},
-    {{L"LISTVIEW", L"SYSLISTVIEW32"}, L"SysListView32", 0x12010349, 0x200, true, KeywordSetup::None},
-    {{L"TOOLBAR", L"TOOLBARWINDOW32"}, L"ToolbarWindow32", 0x16800901, 0, true, KeywordSetup::Toolbar},
-    {{L"REBAR", L"REBARWINDOW32"}, L"ReBarWindow32", 0x16800640, 0, true, KeywordSetup::None},
-    {{L"DATETIMEPICKER", L"SYSDATETIMEPICK32"}, L"SysDateTimePick32", 0x10010000, 0, true,
-     KeywordSetup::DateTime},
-    {{L"MONTHCALENDAR", L"MONTHCAL", L"SYSMONTHCAL32"}, L"SysMonthCal32", 0x10010000, 0x200, true,
-     KeywordSetup::None},
-    {{L"IPADDRESS", L"SYSIPADDRESS32"}, L"SysIPAddress32", 0x10010000, 0x200, true, KeywordSetup::None},
-    {{L"HOTKEY", L"MSCTLS_HOTKEY32"}, L"msctls_hotkey32", 0x10010000, 0x200, true, KeywordSetup::None},
-    {{L"ANIMATE", L"ANIMATION", L"SYSANIMATE32"}, L"SysAnimate32", 0x10000002, 0, true,
-     KeywordSetup::None},
-    {{L"SYSLINK"}, nullptr, 0x10010000, 0, false, KeywordSetup::None},
-    {{L"PAGER", L"SYSPAGER"}, L"SysPager", 0x10010001, 0, false, KeywordSetup::None},
-    {{L"TAB", L"TABCONTROL", L"SYSTABCONTROL32"}, L"SysTabControl32", 0x16030800, 0, true,
-     KeywordSetup::Tab},
-    {{L"STATUSBAR", L"MSCTLS_STATUSBAR32"}, L"msctls_statusbar32", 0x16000103, 0, true,
-     KeywordSetup::None},
-    {{L"SIZEBAR", L"SIZEBOX", L"SIZEGRIP"}, L"Scrollbar", 0x10000014, 0, false, KeywordSetup::SizeGrip},
-    {{L"HSCROLLBAR"}, L"Scrollbar", 0x10010000, 0, false, KeywordSetup::ScrollBar},
-    {{L"VSCROLLBAR"}, L"Scrollbar", 0x10010001, 0, false, KeywordSetup::ScrollBar},
-    {{L"TRACKBAR", L"MSCTLS_TRACKBAR32"}, L"msctls_trackbar32", 0x10010101, 0, false,
-     KeywordSetup::Trackbar},
-    {{L"SLIDER"}, L"msctls_trackbar32", 0x10010101, 0, false, KeywordSetup::None},
-    {{L"UPDOWN", L"MSCTLS_UPDOWN32"}, L"msctls_updown32", 0x10000027, 0, false, KeywordSetup::UpDown},
-    {{L"RICHEDIT", L"RICHEDIT50W"}, L"RichEdit50W", 0x103191C4, 0x200, true, KeywordSetup::RichEdit},
+    {"BUTTON", 0x10010F00, 0, KeywordSetup::PushButtonStyles, true},
+    {"CUSTOMBUTTON OWNERDRAWBUTTON=Button", 0x1001000B, 0, KeywordSetup::None, true},
+    {"RADIOBUTTON OPTION=Button", 0x10010D09, 0, KeywordSetup::RadioStyles, true},
+    {"CHECKBOX=Button", 0x10010D03, 0, KeywordSetup::None, true},
+    {"CHECK3STATE=Button", 0x10010D06, 0, KeywordSetup::None, true},
+    {"LABEL=Static", 0x10020100, 0, KeywordSetup::None, true},
+    {"BITMAPLABEL=Static", 0x1002000E, 0x20, KeywordSetup::BitmapLabel, false},
+    {"ICONLABEL=Static", 0x10020003, 0x20, KeywordSetup::IconLabel, false},
+    {"BITMAPBUTTON=Button", 0x10010080, 0, KeywordSetup::BitmapButton, true},
+    {"ICONBUTTON=Button", 0x10010040, 0, KeywordSetup::IconButton, true},
+    {"CUSTOMLABEL=Static", 0x1002000D, 0, KeywordSetup::None, false},
+    {"FRAME FRAMEWINDOW=Static", 0x14020007, 0x20, KeywordSetup::None, false},
+    {"GROUPBOX=Button", 0x14020007, 0x20, KeywordSetup::None, true},
+    {"LINE=Static", 0x10000012, 0x20, KeywordSetup::None, false},
+    {"EDIT TEXTBOX=Edit", 0x10010080, 0x200, KeywordSetup::None, true},
+    {"EDITMULTILINE MULTILINETEXTBOX=Edit", 0x10211184, 0x200, KeywordSetup::None, true},
+    {"COMBOBOX", 0x50A10302, 0x200, KeywordSetup::None, true},
+    {"COMBOBOXEX COMBOBOXEX32=ComboBoxEx32", 0x10810003, 0, KeywordSetup::None, true},
+    {"LISTBOX", 0x10B10043, 0x200, KeywordSetup::Reposition, true},
+    {"PROGRESSBAR MSCTLS_PROGRESS32=msctls_progress32",
+     0x10000000, 0, KeywordSetup::Progress, false},
+    {"HEADER SYSHEADER32=SysHeader32", 0x10000003, 0, KeywordSetup::None, true},
+    {"TREEVIEW SYSTREEVIEW32=SysTreeView32", 0x10810027, 0x200, KeywordSetup::None, true},
+    {"LISTVIEW SYSLISTVIEW32=SysListView32", 0x12010349, 0x200, KeywordSetup::None, true},
+    {"TOOLBAR TOOLBARWINDOW32=ToolbarWindow32", 0x16800901, 0, KeywordSetup::Toolbar, true},
+    {"REBAR REBARWINDOW32=ReBarWindow32", 0x16800640, 0, KeywordSetup::None, true},
+    {"DATETIMEPICKER SYSDATETIMEPICK32=SysDateTimePick32",
+     0x10010000, 0, KeywordSetup::DateTime, true},
+    {"MONTHCALENDAR MONTHCAL SYSMONTHCAL32=SysMonthCal32",
+     0x10010000, 0x200, KeywordSetup::None, true},
+    {"IPADDRESS SYSIPADDRESS32=SysIPAddress32", 0x10010000, 0x200, KeywordSetup::None, true},
+    {"HOTKEY MSCTLS_HOTKEY32=msctls_hotkey32", 0x10010000, 0x200, KeywordSetup::None, true},
+    {"ANIMATE ANIMATION SYSANIMATE32=SysAnimate32", 0x10000002, 0, KeywordSetup::None, true},
+    {"SYSLINK", 0x10010000, 0, KeywordSetup::None, false},
+    {"PAGER SYSPAGER=SysPager", 0x10010001, 0, KeywordSetup::None, false},
+    {"TAB TABCONTROL SYSTABCONTROL32=SysTabControl32", 0x16030800, 0, KeywordSetup::Tab, true},
+    {"STATUSBAR MSCTLS_STATUSBAR32=msctls_statusbar32", 0x16000103, 0, KeywordSetup::None, true},
+    {"SIZEBAR SIZEBOX SIZEGRIP=Scrollbar", 0x10000014, 0, KeywordSetup::SizeGrip, false},
+    {"HSCROLLBAR=Scrollbar", 0x10010000, 0, KeywordSetup::ScrollBar, false},
+    {"VSCROLLBAR=Scrollbar", 0x10010001, 0, KeywordSetup::ScrollBar, false},
+    {"TRACKBAR MSCTLS_TRACKBAR32=msctls_trackbar32", 0x10010101, 0, KeywordSetup::Trackbar, false},
+    {"SLIDER=msctls_trackbar32", 0x10010101, 0, KeywordSetup::None, false},
+    {"UPDOWN MSCTLS_UPDOWN32=msctls_updown32", 0x10000027, 0, KeywordSetup::UpDown, false},
+    {"RICHEDIT RICHEDIT50W=RichEdit50W", 0x103191C4, 0x200, KeywordSetup::RichEdit, true},
 };
 
-const KeywordEntry* FindKeyword(const wchar_t* keyword) {
+// The end of the word of a kind's names that starts at p.
+const char* WordEnd(const char* p) {
+  while (*p && *p != ' ' && *p != '=') ++p;
+  return p;
+}
+
+// The kind the keyword names (letter case ignored, as Windows upper-cases it), with its window
+// class copied to className (left as it is when the kind has none of its own); null for none.
+const KeywordEntry* FindKeyword(const wchar_t* keyword, wchar_t* className) {
   wchar_t upper[260];
   size_t length = 0;
   for (; length < 259 && keyword[length]; ++length) upper[length] = keyword[length];
   upper[length] = L'\0';
   ::CharUpperBuffW(upper, static_cast<DWORD>(length));
   for (const KeywordEntry& entry : kKeywords) {
-    for (const wchar_t* name : entry.keywords) {
-      if (name && std::wcscmp(name, upper) == 0) return &entry;
+    const char* word = entry.names;
+    for (;;) {
+      const char* end = WordEnd(word);
+      size_t i = 0;
+      while (word + i < end && upper[i] == static_cast<unsigned char>(word[i])) ++i;
+      if (word + i == end && upper[i] == L'\0') {
+        const char* name = end;
+        while (*name == ' ') name = WordEnd(name + 1);
+        if (*name == '=') {
+          size_t n = 0;
+          for (++name; name[n]; ++n) className[n] = static_cast<unsigned char>(name[n]);
+          className[n] = L'\0';
+        }
+        return &entry;
+      }
+      if (*end != ' ') break;
+      word = end + 1;
     }
   }
   return nullptr;
@@ -236,9 +257,8 @@ HWND CreateControl(FormWindow& form, const wchar_t* keyword, HWND parent, int id
   wchar_t className[260];
   CopyText(className, 260, keyword);
 
-  const KeywordEntry* entry = FindKeyword(keyword);
+  const KeywordEntry* entry = FindKeyword(keyword, className);
   if (entry) {
-    if (entry->className) CopyText(className, 260, entry->className);
     style = style == kDefaultStyle ? entry->style : SpecialStyle(entry->setup, style);
     if (exStyle == kDefaultStyle) exStyle = entry->exStyle;
     if (entry->setup == KeywordSetup::Tab) exStyle |= WS_EX_CONTROLPARENT;
