@@ -5,7 +5,6 @@
 #include <commctrl.h>
 
 #include <cmath>
-#include <cwchar>
 #include <utility>
 
 #include "ui/internal.h"
@@ -20,21 +19,7 @@ namespace {
 enum class KeywordSetup : uint8_t {
   None,
   PushButtonStyles,  // "BUTTON": a few exact styles stand for ready-made ones
-  RadioStyles,
-  BitmapLabel,
-  IconLabel,
-  BitmapButton,
-  IconButton,
-  Reposition,  // list box: position and size applied again after creation
-  Progress,
-  Toolbar,
-  DateTime,
-  SizeGrip,
-  ScrollBar,
-  Trackbar,
-  UpDown,
-  Tab,
-  RichEdit,
+  Progress,          // range 0 to 100, position 0
 };
 
 // A kind of control: its keywords, upper case and separated by spaces, then "=" and its window
@@ -48,51 +33,14 @@ struct KeywordEntry {
   bool font;
 };
 
+// The kinds the installer's form is made of. Any other registered class is created by its class
+// name (the keyword used as it is); the table carries no kind the installer does not use, as every
+// entry is installer bytes.
 constexpr KeywordEntry kKeywords[] = {
     {"BUTTON", 0x10010F00, 0, KeywordSetup::PushButtonStyles, true},
-    {"CUSTOMBUTTON OWNERDRAWBUTTON=Button", 0x1001000B, 0, KeywordSetup::None, true},
-    {"RADIOBUTTON OPTION=Button", 0x10010D09, 0, KeywordSetup::RadioStyles, true},
     {"CHECKBOX=Button", 0x10010D03, 0, KeywordSetup::None, true},
-    {"CHECK3STATE=Button", 0x10010D06, 0, KeywordSetup::None, true},
-    {"LABEL=Static", 0x10020100, 0, KeywordSetup::None, true},
-    {"BITMAPLABEL=Static", 0x1002000E, 0x20, KeywordSetup::BitmapLabel, false},
-    {"ICONLABEL=Static", 0x10020003, 0x20, KeywordSetup::IconLabel, false},
-    {"BITMAPBUTTON=Button", 0x10010080, 0, KeywordSetup::BitmapButton, true},
-    {"ICONBUTTON=Button", 0x10010040, 0, KeywordSetup::IconButton, true},
-    {"CUSTOMLABEL=Static", 0x1002000D, 0, KeywordSetup::None, false},
-    {"FRAME FRAMEWINDOW=Static", 0x14020007, 0x20, KeywordSetup::None, false},
-    {"GROUPBOX=Button", 0x14020007, 0x20, KeywordSetup::None, true},
-    {"LINE=Static", 0x10000012, 0x20, KeywordSetup::None, false},
     {"EDIT TEXTBOX=Edit", 0x10010080, 0x200, KeywordSetup::None, true},
-    {"EDITMULTILINE MULTILINETEXTBOX=Edit", 0x10211184, 0x200, KeywordSetup::None, true},
-    {"COMBOBOX", 0x50A10302, 0x200, KeywordSetup::None, true},
-    {"COMBOBOXEX COMBOBOXEX32=ComboBoxEx32", 0x10810003, 0, KeywordSetup::None, true},
-    {"LISTBOX", 0x10B10043, 0x200, KeywordSetup::Reposition, true},
-    {"PROGRESSBAR MSCTLS_PROGRESS32=msctls_progress32",
-     0x10000000, 0, KeywordSetup::Progress, false},
-    {"HEADER SYSHEADER32=SysHeader32", 0x10000003, 0, KeywordSetup::None, true},
-    {"TREEVIEW SYSTREEVIEW32=SysTreeView32", 0x10810027, 0x200, KeywordSetup::None, true},
-    {"LISTVIEW SYSLISTVIEW32=SysListView32", 0x12010349, 0x200, KeywordSetup::None, true},
-    {"TOOLBAR TOOLBARWINDOW32=ToolbarWindow32", 0x16800901, 0, KeywordSetup::Toolbar, true},
-    {"REBAR REBARWINDOW32=ReBarWindow32", 0x16800640, 0, KeywordSetup::None, true},
-    {"DATETIMEPICKER SYSDATETIMEPICK32=SysDateTimePick32",
-     0x10010000, 0, KeywordSetup::DateTime, true},
-    {"MONTHCALENDAR MONTHCAL SYSMONTHCAL32=SysMonthCal32",
-     0x10010000, 0x200, KeywordSetup::None, true},
-    {"IPADDRESS SYSIPADDRESS32=SysIPAddress32", 0x10010000, 0x200, KeywordSetup::None, true},
-    {"HOTKEY MSCTLS_HOTKEY32=msctls_hotkey32", 0x10010000, 0x200, KeywordSetup::None, true},
-    {"ANIMATE ANIMATION SYSANIMATE32=SysAnimate32", 0x10000002, 0, KeywordSetup::None, true},
-    {"SYSLINK", 0x10010000, 0, KeywordSetup::None, false},
-    {"PAGER SYSPAGER=SysPager", 0x10010001, 0, KeywordSetup::None, false},
-    {"TAB TABCONTROL SYSTABCONTROL32=SysTabControl32", 0x16030800, 0, KeywordSetup::Tab, true},
-    {"STATUSBAR MSCTLS_STATUSBAR32=msctls_statusbar32", 0x16000103, 0, KeywordSetup::None, true},
-    {"SIZEBAR SIZEBOX SIZEGRIP=Scrollbar", 0x10000014, 0, KeywordSetup::SizeGrip, false},
-    {"HSCROLLBAR=Scrollbar", 0x10010000, 0, KeywordSetup::ScrollBar, false},
-    {"VSCROLLBAR=Scrollbar", 0x10010001, 0, KeywordSetup::ScrollBar, false},
-    {"TRACKBAR MSCTLS_TRACKBAR32=msctls_trackbar32", 0x10010101, 0, KeywordSetup::Trackbar, false},
-    {"SLIDER=msctls_trackbar32", 0x10010101, 0, KeywordSetup::None, false},
-    {"UPDOWN MSCTLS_UPDOWN32=msctls_updown32", 0x10000027, 0, KeywordSetup::UpDown, false},
-    {"RICHEDIT RICHEDIT50W=RichEdit50W", 0x103191C4, 0x200, KeywordSetup::RichEdit, true},
+    {"PROGRESSBAR MSCTLS_PROGRESS32=msctls_progress32", 0x10000000, 0, KeywordSetup::Progress, false},
 };
 
 // The end of the word of a kind's names that starts at p.
@@ -137,111 +85,21 @@ DWORD SpecialStyle(KeywordSetup setup, DWORD style) {
     if (style == 0x8000) return 0x10018F00;
     if (style == 1) return 0x10010F01;
     if (style == 11) return 0x1001000B;
-  } else if (setup == KeywordSetup::RadioStyles && style == 0x20000) {
-    return 0x10030D09;
   }
   return style;
 }
 
-// Subclass IDs under which a control created here owns what must be released with it.
+// The subclass ID under which a control created here frees a ControlData still attached when it
+// is gone (a control not subclassed with SubclassProc frees its record here).
 constexpr UINT_PTR kRecordOwnerId = 0x7A760001;
-constexpr UINT_PTR kBitmapOwnerId = 0x7A760002;
-constexpr UINT_PTR kIconOwnerId = 0x7A760003;
 
-// Releases, when the control is gone, the image CreateControl loaded for it and a ControlData
-// still attached (a control not subclassed with SubclassProc frees its record here).
 LRESULT CALLBACK OwnerHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                           DWORD_PTR owned) {
+                           DWORD_PTR) {
   if (message != WM_NCDESTROY) return ::DefSubclassProc(window, message, wParam, lParam);
   const LRESULT result = ::DefSubclassProc(window, message, wParam, lParam);
   ::RemoveWindowSubclass(window, OwnerHook, id);
-  if (id == kBitmapOwnerId) {
-    ::DeleteObject(reinterpret_cast<HGDIOBJ>(owned));
-  } else if (id == kIconOwnerId) {
-    ::DestroyIcon(reinterpret_cast<HICON>(owned));
-  } else {
-    DetachControlData(window);
-  }
+  DetachControlData(window);
   return result;
-}
-
-// "#101" names resource 101; any other caption is the resource's name.
-void LoadControlImage(FormWindow& form, HWND control, const wchar_t* caption, UINT type,
-                      UINT setMessage) {
-  if (!caption || !caption[0]) return;
-  const wchar_t* name = caption;
-  if (caption[0] == L'#') {
-    name = MAKEINTRESOURCEW(static_cast<WORD>(std::wcstoul(caption + 1, nullptr, 10)));
-  }
-  HANDLE image = ::LoadImageW(form.module, name, type, 0, 0, LR_DEFAULTCOLOR);
-  if (!image) return;
-  ::SetWindowSubclass(control, OwnerHook, type == IMAGE_ICON ? kIconOwnerId : kBitmapOwnerId,
-                      reinterpret_cast<DWORD_PTR>(image));
-  ::SendMessageW(control, setMessage, type, reinterpret_cast<LPARAM>(image));
-}
-
-void Reposition(HWND control, int x, int y, int width, int height) {
-  ::SetWindowPos(control, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void SetUpControl(FormWindow& form, const KeywordEntry& entry, HWND control,
-                  const wchar_t* caption, const RECT& device) {
-  const int width = device.right - device.left;
-  const int height = device.bottom - device.top;
-  switch (entry.setup) {
-    case KeywordSetup::BitmapLabel:
-      LoadControlImage(form, control, caption, IMAGE_BITMAP, STM_SETIMAGE);
-      break;
-    case KeywordSetup::IconLabel:
-      LoadControlImage(form, control, caption, IMAGE_ICON, STM_SETIMAGE);
-      break;
-    case KeywordSetup::BitmapButton:
-      LoadControlImage(form, control, caption, IMAGE_BITMAP, BM_SETIMAGE);
-      break;
-    case KeywordSetup::IconButton:
-      LoadControlImage(form, control, caption, IMAGE_ICON, BM_SETIMAGE);
-      break;
-    case KeywordSetup::Progress:
-      ::SendMessageW(control, PBM_SETRANGE32, 0, 100);
-      ::SendMessageW(control, PBM_SETPOS, 0, 0);
-      break;
-    case KeywordSetup::Trackbar:
-      ::SendMessageW(control, TBM_SETRANGEMIN, TRUE, 0);
-      ::SendMessageW(control, TBM_SETRANGEMAX, TRUE, 100);
-      ::SendMessageW(control, TBM_SETPAGESIZE, 0, 10);
-      break;
-    case KeywordSetup::UpDown:
-      ::SendMessageW(control, UDM_SETBASE, 10, 0);
-      // Minimum 0, maximum 100: the up arrow counts up.
-      ::SendMessageW(control, UDM_SETRANGE32, 0, 100);
-      ::SendMessageW(control, UDM_SETPOS32, 0, 0);
-      Reposition(control, device.left, device.top, width, height);
-      break;
-    case KeywordSetup::Reposition:
-      Reposition(control, device.left, device.top, width, height);
-      break;
-    case KeywordSetup::ScrollBar: {
-      SCROLLINFO info{sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE | SIF_POS, 0, 100, 0, 0, 0};
-      ::SetScrollInfo(control, SB_CTL, &info, TRUE);
-      break;
-    }
-    case KeywordSetup::Toolbar: {
-      const auto size = static_cast<DWORD>(::SendMessageW(control, TB_GETBUTTONSIZE, 0, 0));
-      const int w = RoundHalfEven(LOWORD(size) * static_cast<double>(form.scaleX));
-      const int h = RoundHalfEven(HIWORD(size) * static_cast<double>(form.scaleY));
-      ::SendMessageW(control, TB_SETBUTTONSIZE, 0, MAKELPARAM(w, h));
-      ::SendMessageW(control, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-      break;
-    }
-    case KeywordSetup::DateTime:
-      if (form.defaultFont) {
-        ::SendMessageW(control, DTM_SETMCFONT, reinterpret_cast<WPARAM>(form.defaultFont.get()),
-                       TRUE);
-      }
-      break;
-    default:
-      break;
-  }
 }
 
 int Scale(int value, float scale) { return RoundHalfEven(static_cast<double>(value) * scale); }
@@ -261,32 +119,15 @@ HWND CreateControl(FormWindow& form, const wchar_t* keyword, HWND parent, int id
   if (entry) {
     style = style == kDefaultStyle ? entry->style : SpecialStyle(entry->setup, style);
     if (exStyle == kDefaultStyle) exStyle = entry->exStyle;
-    if (entry->setup == KeywordSetup::Tab) exStyle |= WS_EX_CONTROLPARENT;
-    if (entry->setup == KeywordSetup::RichEdit) {
-      // The rich edit class exists once its library is loaded; it stays for the process.
-      static const HMODULE richEdit = ::LoadLibraryExW(L"Msftedit.dll", nullptr, 0);
-      (void)richEdit;
-    }
-    if (entry->setup == KeywordSetup::SizeGrip) {
-      // The grip sits in the bottom-right corner of the form, whatever rectangle was given.
-      RECT client{};
-      ::GetClientRect(form.window, &client);
-      width = ::GetSystemMetrics(SM_CXVSCROLL);
-      height = ::GetSystemMetrics(SM_CYHSCROLL);
-      x = RoundHalfEven(client.right / static_cast<double>(form.scaleX)) - width;
-      y = RoundHalfEven(client.bottom / static_cast<double>(form.scaleY)) - height;
-    }
   } else {
     if (style == kDefaultStyle) style = 0;
     if (exStyle == kDefaultStyle) exStyle = 0;
   }
   style |= WS_CHILD;
 
-  const RECT device{Scale(x, form.scaleX), Scale(y, form.scaleY), 0, 0};
-  const int deviceWidth = Scale(width, form.scaleX);
-  const int deviceHeight = Scale(height, form.scaleY);
-  HWND control = ::CreateWindowExW(exStyle, className, caption, style, device.left, device.top,
-                                   deviceWidth, deviceHeight, parent,
+  HWND control = ::CreateWindowExW(exStyle, className, caption, style, Scale(x, form.scaleX),
+                                   Scale(y, form.scaleY), Scale(width, form.scaleX),
+                                   Scale(height, form.scaleY), parent,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), form.module,
                                    createParam);
   if (!control) return nullptr;
@@ -296,9 +137,9 @@ HWND CreateControl(FormWindow& form, const wchar_t* keyword, HWND parent, int id
   if (form.defaultFont && (!entry || entry->font)) {
     ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(form.defaultFont.get()), TRUE);
   }
-  if (entry) {
-    const RECT rect{device.left, device.top, device.left + deviceWidth, device.top + deviceHeight};
-    SetUpControl(form, *entry, control, caption, rect);
+  if (entry && entry->setup == KeywordSetup::Progress) {
+    ::SendMessageW(control, PBM_SETRANGE32, 0, 100);
+    ::SendMessageW(control, PBM_SETPOS, 0, 0);
   }
   if (subclassProc) {
     if (subclassId == kReplaceWndProc) {
