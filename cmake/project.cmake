@@ -27,7 +27,7 @@ if(WIN32)
   add_link_options(-fno-use-linker-plugin)
 endif()
 # Function-local statics are not guarded: in the installer every one of them (screen DPI, the GDI+
-# table, the RichEdit library) is first reached on the window's thread before the worker starts.
+# table) is first reached on the window's thread before the worker starts.
 set(ZV_SMALL_FLAGS -Oz -fno-threadsafe-statics -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -fno-unwind-tables
                    -fno-math-errno -mpreferred-stack-boundary=2)
 
