@@ -1,5 +1,5 @@
 // Reading files by offset and whole. The interface is portable; each system has its half:
-// base/file_posix.cpp and win/file_win.cpp.
+// base/file_posix.cpp and base/file_win.cpp.
 #pragma once
 
 #include <cstddef>

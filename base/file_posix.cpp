@@ -1,4 +1,4 @@
-// The POSIX half of file reading (the Win32 half is win/file_win.cpp).
+// The POSIX half of file reading (the Win32 half is base/file_win.cpp).
 #ifndef _WIN32
 
 #include <fcntl.h>

@@ -1,5 +1,5 @@
 // A thread that runs one function and is waited for. The interface is portable; each system has
-// its half: base/thread_posix.cpp (POSIX threads) and win/thread_win.cpp (Win32 threads, so that
+// its half: base/thread_posix.cpp (POSIX threads) and base/thread_win.cpp (Win32 threads, so that
 // the installer takes no threading library in with it).
 #pragma once
 

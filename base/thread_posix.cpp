@@ -1,4 +1,4 @@
-// The POSIX half of base/thread.h (the Win32 half is win/thread_win.cpp).
+// The POSIX half of base/thread.h (the Win32 half is base/thread_win.cpp).
 #ifndef _WIN32
 
 #include <pthread.h>

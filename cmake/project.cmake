@@ -1,6 +1,6 @@
 # Helpers shared by every folder's CMakeLists.
 #
-# Source convention: in package/, paint/ and app/, files ending in _win.cpp use Win32 and are
+# Source convention: in base/, package/, paint/ and app/, files ending in _win.cpp use Win32 and are
 # built only in the Windows tree; every other .cpp file there is portable and built in both.
 
 # Warnings on for our own code, and fatal. (GCC 12 reports false -Wrestrict overlaps inside
@@ -27,7 +27,7 @@ if(WIN32)
   add_link_options(-fno-use-linker-plugin)
 endif()
 # Function-local statics are not guarded: in the installer every one of them (screen DPI, the GDI+
-# table, the RichEdit library) is first reached on the window's thread before the worker starts.
+# table) is first reached on the window's thread before the worker starts.
 set(ZV_SMALL_FLAGS -Oz -fno-threadsafe-statics -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -fno-unwind-tables
                    -fno-math-errno -mpreferred-stack-boundary=2)
 
@@ -82,4 +82,47 @@ function(zv_library name)
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
   zv_strict(${name})
   zv_small(${name})
+endfunction()
+
+# Writes the direct link dependencies of every target defined in the source tree, for the layering
+# check (tests/layers/check_layers.sh --links): one line per target, "target folder dependency...",
+# the folder relative to the source root ("." for the root). The top-level CMakeLists calls it
+# last, when every target_link_libraries has run.
+function(zv_write_link_graph file)
+  set(lines "# target folder dependencies (written by zv_write_link_graph)\n")
+  set(dirs ${PROJECT_SOURCE_DIR})
+  while(dirs)
+    list(POP_FRONT dirs dir)
+    get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+    list(APPEND dirs ${subdirs})
+    cmake_path(IS_PREFIX PROJECT_SOURCE_DIR ${dir} NORMALIZE inside)
+    if(NOT inside)
+      continue()  # third-party code added from elsewhere (GoogleTest)
+    endif()
+    file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR} ${dir})
+    if(folder STREQUAL "")
+      set(folder .)
+    endif()
+    get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+    foreach(target ${targets})
+      get_target_property(type ${target} TYPE)
+      set(deps)
+      if(NOT type STREQUAL "INTERFACE_LIBRARY" AND NOT type STREQUAL "UTILITY")
+        get_target_property(direct ${target} LINK_LIBRARIES)
+        if(direct)
+          list(APPEND deps ${direct})
+        endif()
+      endif()
+      get_target_property(interface ${target} INTERFACE_LINK_LIBRARIES)
+      if(interface)
+        list(APPEND deps ${interface})
+      endif()
+      # A static library's private dependencies reach its users as $<LINK_ONLY:name>.
+      list(TRANSFORM deps REPLACE "^\\$<LINK_ONLY:(.*)>$" "\\1")
+      list(REMOVE_DUPLICATES deps)
+      list(JOIN deps " " deps)
+      string(APPEND lines "${target} ${folder} ${deps}\n")
+    endforeach()
+  endwhile()
+  file(WRITE ${file} "${lines}")
 endfunction()

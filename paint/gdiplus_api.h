@@ -15,7 +15,8 @@
 
 namespace zv {
 
-// The flat functions we use, by their exported names.
+// The flat functions the installer uses, by their exported names. (Tools that do more, such as
+// saving images, import the rest themselves: every name here is installer bytes.)
 #define ZV_GDIPLUS_FUNCTIONS(X)                                                               \
   X(GdipCreateFromHDC) X(GdipDeleteGraphics) X(GdipSetSmoothingMode) X(GdipSetClipRect)        \
   X(GdipResetClip) X(GdipSetWorldTransform) X(GdipGetWorldTransform) X(GdipCreateMatrix)        \
@@ -31,9 +32,7 @@ namespace zv {
   X(GdipAddPathBezier) X(GdipAddPathBeziers) X(GdipAddPathCurve) X(GdipAddPathRectangle)        \
   X(GdipAddPathEllipse) X(GdipAddPathString) X(GdipClosePathFigure) X(GdipWindingModeOutline)   \
   X(GdipFillPath) X(GdipDrawPath) X(GdipCreateFontFamilyFromName) X(GdipDeleteFontFamily)       \
-  X(GdipCreateStringFormat) X(GdipDeleteStringFormat)                                           \
-  X(GdipCreateBitmapFromHBITMAP) X(GdipDisposeImage) X(GdipGetImageEncodersSize)                \
-  X(GdipGetImageEncoders) X(GdipSaveImageToFile)
+  X(GdipCreateStringFormat) X(GdipDeleteStringFormat)
 
 struct GdiplusApi {
 #define ZV_GDIPLUS_FIELD(name) decltype(&Gdiplus::DllExports::name) name = nullptr;
@@ -87,6 +86,5 @@ using GpLineCapOwner =
     Owned<GdiplusTraits<Gdiplus::GpCustomLineCap, &GdiplusApi::GdipDeleteCustomLineCap>>;
 using GpStringFormatOwner =
     Owned<GdiplusTraits<Gdiplus::GpStringFormat, &GdiplusApi::GdipDeleteStringFormat>>;
-using GpImageOwner = Owned<GdiplusTraits<Gdiplus::GpImage, &GdiplusApi::GdipDisposeImage>>;
 
 }  // namespace zv

@@ -5,7 +5,6 @@
 #include <commctrl.h>
 
 #include <cmath>
-#include <cwchar>
 #include <utility>
 
 #include "ui/internal.h"
@@ -20,92 +19,62 @@ namespace {
 enum class KeywordSetup : uint8_t {
   None,
   PushButtonStyles,  // "BUTTON": a few exact styles stand for ready-made ones
-  RadioStyles,
-  BitmapLabel,
-  IconLabel,
-  BitmapButton,
-  IconButton,
-  Reposition,  // list box: position and size applied again after creation
-  Progress,
-  Toolbar,
-  DateTime,
-  SizeGrip,
-  ScrollBar,
-  Trackbar,
-  UpDown,
-  Tab,
-  RichEdit,
+  Progress,          // range 0 to 100, position 0
 };
 
+// A kind of control: its keywords, upper case and separated by spaces, then "=" and its window
+// class when that is not the keyword as the caller wrote it. One narrow text per kind, not a
+// wide literal and a pointer per name: the table is in the installer, which counts its bytes.
 struct KeywordEntry {
-  const wchar_t* keywords[3];  // upper case
-  const wchar_t* className;    // null: the keyword as the caller wrote it
+  const char* names;
   DWORD style;
-  DWORD exStyle;
-  bool font;
+  WORD exStyle;
   KeywordSetup setup;
+  bool font;
 };
 
+// The kinds the installer's form is made of. Any other registered class is created by its class
+// name (the keyword used as it is); the table carries no kind the installer does not use, as every
+// entry is installer bytes.
 constexpr KeywordEntry kKeywords[] = {
-    {{L"BUTTON"}, nullptr, 0x10010F00, 0, true, KeywordSetup::PushButtonStyles},
-    {{L"CUSTOMBUTTON", L"OWNERDRAWBUTTON"}, L"Button", 0x1001000B, 0, true, KeywordSetup::None},
-    {{L"RADIOBUTTON", L"OPTION"}, L"Button", 0x10010D09, 0, true, KeywordSetup::RadioStyles},
-    {{L"CHECKBOX"}, L"Button", 0x10010D03, 0, true, KeywordSetup::None},
-    {{L"CHECK3STATE"}, L"Button", 0x10010D06, 0, true, KeywordSetup::None},
-    {{L"LABEL"}, L"Static", 0x10020100, 0, true, KeywordSetup::None},
-    {{L"BITMAPLABEL"}, L"Static", 0x1002000E, 0x20, false, KeywordSetup::BitmapLabel},
-    {{L"ICONLABEL"}, L"Static", 0x10020003, 0x20, false, KeywordSetup::IconLabel},
-    {{L"BITMAPBUTTON"}, L"Button", 0x10010080, 0, true, KeywordSetup::BitmapButton},
-    {{L"ICONBUTTON"}, L"Button", 0x10010040, 0, true, KeywordSetup::IconButton},
-    {{L"CUSTOMLABEL"}, L"Static", 0x1002000D, 0, false, KeywordSetup::None},
-    {{L"FRAME", L"FRAMEWINDOW"}, L"Static", 0x14020007, 0x20, false, KeywordSetup::None},
-    {{L"GROUPBOX"}, L"Button", 0x14020007, 0x20, true, KeywordSetup::None},
-    {{L"LINE"}, L"Static", 0x10000012, 0x20, false, KeywordSetup::None},
-    {{L"EDIT", L"TEXTBOX"}, L"Edit", 0x10010080, 0x200, true, KeywordSetup::None},
-    {{L"EDITMULTILINE", L"MULTILINETEXTBOX"}, L"Edit", 0x10211184, 0x200, true, KeywordSetup::None},
-    {{L"COMBOBOX"}, nullptr, 0x50A10302, 0x200, true, KeywordSetup::None},
-    {{L"COMBOBOXEX", L"COMBOBOXEX32"}, L"ComboBoxEx32", 0x10810003, 0, true, KeywordSetup::None},
-    {{L"LISTBOX"}, nullptr, 0x10B10043, 0x200, true, KeywordSetup::Reposition},
-    {{L"PROGRESSBAR", L"MSCTLS_PROGRESS32"}, L"msctls_progress32", 0x10000000, 0, false,
-     KeywordSetup::Progress},
-    {{L"HEADER", L"SYSHEADER32"}, L"SysHeader32", 0x10000003, 0, true, KeywordSetup::None},
-    {{L"TREEVIEW", L"SYSTREEVIEW32"}, L"SysTreeView32", 0x10810027, 0x200, true, KeywordSetup::None},
-    {{L"LISTVIEW", L"SYSLISTVIEW32"}, L"SysListView32", 0x12010349, 0x200, true, KeywordSetup::None},
-    {{L"TOOLBAR", L"TOOLBARWINDOW32"}, L"ToolbarWindow32", 0x16800901, 0, true, KeywordSetup::Toolbar},
-    {{L"REBAR", L"REBARWINDOW32"}, L"ReBarWindow32", 0x16800640, 0, true, KeywordSetup::None},
-    {{L"DATETIMEPICKER", L"SYSDATETIMEPICK32"}, L"SysDateTimePick32", 0x10010000, 0, true,
-     KeywordSetup::DateTime},
-    {{L"MONTHCALENDAR", L"MONTHCAL", L"SYSMONTHCAL32"}, L"SysMonthCal32", 0x10010000, 0x200, true,
-     KeywordSetup::None},
-    {{L"IPADDRESS", L"SYSIPADDRESS32"}, L"SysIPAddress32", 0x10010000, 0x200, true, KeywordSetup::None},
-    {{L"HOTKEY", L"MSCTLS_HOTKEY32"}, L"msctls_hotkey32", 0x10010000, 0x200, true, KeywordSetup::None},
-    {{L"ANIMATE", L"ANIMATION", L"SYSANIMATE32"}, L"SysAnimate32", 0x10000002, 0, true,
-     KeywordSetup::None},
-    {{L"SYSLINK"}, nullptr, 0x10010000, 0, false, KeywordSetup::None},
-    {{L"PAGER", L"SYSPAGER"}, L"SysPager", 0x10010001, 0, false, KeywordSetup::None},
-    {{L"TAB", L"TABCONTROL", L"SYSTABCONTROL32"}, L"SysTabControl32", 0x16030800, 0, true,
-     KeywordSetup::Tab},
-    {{L"STATUSBAR", L"MSCTLS_STATUSBAR32"}, L"msctls_statusbar32", 0x16000103, 0, true,
-     KeywordSetup::None},
-    {{L"SIZEBAR", L"SIZEBOX", L"SIZEGRIP"}, L"Scrollbar", 0x10000014, 0, false, KeywordSetup::SizeGrip},
-    {{L"HSCROLLBAR"}, L"Scrollbar", 0x10010000, 0, false, KeywordSetup::ScrollBar},
-    {{L"VSCROLLBAR"}, L"Scrollbar", 0x10010001, 0, false, KeywordSetup::ScrollBar},
-    {{L"TRACKBAR", L"MSCTLS_TRACKBAR32"}, L"msctls_trackbar32", 0x10010101, 0, false,
-     KeywordSetup::Trackbar},
-    {{L"SLIDER"}, L"msctls_trackbar32", 0x10010101, 0, false, KeywordSetup::None},
-    {{L"UPDOWN", L"MSCTLS_UPDOWN32"}, L"msctls_updown32", 0x10000027, 0, false, KeywordSetup::UpDown},
-    {{L"RICHEDIT", L"RICHEDIT50W"}, L"RichEdit50W", 0x103191C4, 0x200, true, KeywordSetup::RichEdit},
+    {"BUTTON", 0x10010F00, 0, KeywordSetup::PushButtonStyles, true},
+    {"CHECKBOX=Button", 0x10010D03, 0, KeywordSetup::None, true},
+    {"EDIT TEXTBOX=Edit", 0x10010080, 0x200, KeywordSetup::None, true},
+    {"PROGRESSBAR MSCTLS_PROGRESS32=msctls_progress32", 0x10000000, 0, KeywordSetup::Progress, false},
 };
 
-const KeywordEntry* FindKeyword(const wchar_t* keyword) {
+// The end of the word of a kind's names that starts at p.
+const char* WordEnd(const char* p) {
+  while (*p && *p != ' ' && *p != '=') ++p;
+  return p;
+}
+
+// The kind the keyword names (letter case ignored, as Windows upper-cases it), with its window
+// class copied to className (left as it is when the kind has none of its own); null for none.
+const KeywordEntry* FindKeyword(const wchar_t* keyword, wchar_t* className) {
   wchar_t upper[260];
   size_t length = 0;
   for (; length < 259 && keyword[length]; ++length) upper[length] = keyword[length];
   upper[length] = L'\0';
   ::CharUpperBuffW(upper, static_cast<DWORD>(length));
   for (const KeywordEntry& entry : kKeywords) {
-    for (const wchar_t* name : entry.keywords) {
-      if (name && std::wcscmp(name, upper) == 0) return &entry;
+    const char* word = entry.names;
+    for (;;) {
+      const char* end = WordEnd(word);
+      size_t i = 0;
+      while (word + i < end && upper[i] == static_cast<unsigned char>(word[i])) ++i;
+      if (word + i == end && upper[i] == L'\0') {
+        const char* name = end;
+        while (*name == ' ') name = WordEnd(name + 1);
+        if (*name == '=') {
+          size_t n = 0;
+          for (++name; name[n]; ++n) className[n] = static_cast<unsigned char>(name[n]);
+          className[n] = L'\0';
+        }
+        return &entry;
+      }
+      if (*end != ' ') break;
+      word = end + 1;
     }
   }
   return nullptr;
@@ -116,111 +85,21 @@ DWORD SpecialStyle(KeywordSetup setup, DWORD style) {
     if (style == 0x8000) return 0x10018F00;
     if (style == 1) return 0x10010F01;
     if (style == 11) return 0x1001000B;
-  } else if (setup == KeywordSetup::RadioStyles && style == 0x20000) {
-    return 0x10030D09;
   }
   return style;
 }
 
-// Subclass IDs under which a control created here owns what must be released with it.
+// The subclass ID under which a control created here frees a ControlData still attached when it
+// is gone (a control not subclassed with SubclassProc frees its record here).
 constexpr UINT_PTR kRecordOwnerId = 0x7A760001;
-constexpr UINT_PTR kBitmapOwnerId = 0x7A760002;
-constexpr UINT_PTR kIconOwnerId = 0x7A760003;
 
-// Releases, when the control is gone, the image CreateControl loaded for it and a ControlData
-// still attached (a control not subclassed with SubclassProc frees its record here).
 LRESULT CALLBACK OwnerHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                           DWORD_PTR owned) {
+                           DWORD_PTR) {
   if (message != WM_NCDESTROY) return ::DefSubclassProc(window, message, wParam, lParam);
   const LRESULT result = ::DefSubclassProc(window, message, wParam, lParam);
   ::RemoveWindowSubclass(window, OwnerHook, id);
-  if (id == kBitmapOwnerId) {
-    ::DeleteObject(reinterpret_cast<HGDIOBJ>(owned));
-  } else if (id == kIconOwnerId) {
-    ::DestroyIcon(reinterpret_cast<HICON>(owned));
-  } else {
-    DetachControlData(window);
-  }
+  DetachControlData(window);
   return result;
-}
-
-// "#101" names resource 101; any other caption is the resource's name.
-void LoadControlImage(FormWindow& form, HWND control, const wchar_t* caption, UINT type,
-                      UINT setMessage) {
-  if (!caption || !caption[0]) return;
-  const wchar_t* name = caption;
-  if (caption[0] == L'#') {
-    name = MAKEINTRESOURCEW(static_cast<WORD>(std::wcstoul(caption + 1, nullptr, 10)));
-  }
-  HANDLE image = ::LoadImageW(form.module, name, type, 0, 0, LR_DEFAULTCOLOR);
-  if (!image) return;
-  ::SetWindowSubclass(control, OwnerHook, type == IMAGE_ICON ? kIconOwnerId : kBitmapOwnerId,
-                      reinterpret_cast<DWORD_PTR>(image));
-  ::SendMessageW(control, setMessage, type, reinterpret_cast<LPARAM>(image));
-}
-
-void Reposition(HWND control, int x, int y, int width, int height) {
-  ::SetWindowPos(control, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void SetUpControl(FormWindow& form, const KeywordEntry& entry, HWND control,
-                  const wchar_t* caption, const RECT& device) {
-  const int width = device.right - device.left;
-  const int height = device.bottom - device.top;
-  switch (entry.setup) {
-    case KeywordSetup::BitmapLabel:
-      LoadControlImage(form, control, caption, IMAGE_BITMAP, STM_SETIMAGE);
-      break;
-    case KeywordSetup::IconLabel:
-      LoadControlImage(form, control, caption, IMAGE_ICON, STM_SETIMAGE);
-      break;
-    case KeywordSetup::BitmapButton:
-      LoadControlImage(form, control, caption, IMAGE_BITMAP, BM_SETIMAGE);
-      break;
-    case KeywordSetup::IconButton:
-      LoadControlImage(form, control, caption, IMAGE_ICON, BM_SETIMAGE);
-      break;
-    case KeywordSetup::Progress:
-      ::SendMessageW(control, PBM_SETRANGE32, 0, 100);
-      ::SendMessageW(control, PBM_SETPOS, 0, 0);
-      break;
-    case KeywordSetup::Trackbar:
-      ::SendMessageW(control, TBM_SETRANGEMIN, TRUE, 0);
-      ::SendMessageW(control, TBM_SETRANGEMAX, TRUE, 100);
-      ::SendMessageW(control, TBM_SETPAGESIZE, 0, 10);
-      break;
-    case KeywordSetup::UpDown:
-      ::SendMessageW(control, UDM_SETBASE, 10, 0);
-      // Minimum 0, maximum 100: the up arrow counts up.
-      ::SendMessageW(control, UDM_SETRANGE32, 0, 100);
-      ::SendMessageW(control, UDM_SETPOS32, 0, 0);
-      Reposition(control, device.left, device.top, width, height);
-      break;
-    case KeywordSetup::Reposition:
-      Reposition(control, device.left, device.top, width, height);
-      break;
-    case KeywordSetup::ScrollBar: {
-      SCROLLINFO info{sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE | SIF_POS, 0, 100, 0, 0, 0};
-      ::SetScrollInfo(control, SB_CTL, &info, TRUE);
-      break;
-    }
-    case KeywordSetup::Toolbar: {
-      const auto size = static_cast<DWORD>(::SendMessageW(control, TB_GETBUTTONSIZE, 0, 0));
-      const int w = RoundHalfEven(LOWORD(size) * static_cast<double>(form.scaleX));
-      const int h = RoundHalfEven(HIWORD(size) * static_cast<double>(form.scaleY));
-      ::SendMessageW(control, TB_SETBUTTONSIZE, 0, MAKELPARAM(w, h));
-      ::SendMessageW(control, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-      break;
-    }
-    case KeywordSetup::DateTime:
-      if (form.defaultFont) {
-        ::SendMessageW(control, DTM_SETMCFONT, reinterpret_cast<WPARAM>(form.defaultFont.get()),
-                       TRUE);
-      }
-      break;
-    default:
-      break;
-  }
 }
 
 int Scale(int value, float scale) { return RoundHalfEven(static_cast<double>(value) * scale); }
@@ -236,37 +115,19 @@ HWND CreateControl(FormWindow& form, const wchar_t* keyword, HWND parent, int id
   wchar_t className[260];
   CopyText(className, 260, keyword);
 
-  const KeywordEntry* entry = FindKeyword(keyword);
+  const KeywordEntry* entry = FindKeyword(keyword, className);
   if (entry) {
-    if (entry->className) CopyText(className, 260, entry->className);
     style = style == kDefaultStyle ? entry->style : SpecialStyle(entry->setup, style);
     if (exStyle == kDefaultStyle) exStyle = entry->exStyle;
-    if (entry->setup == KeywordSetup::Tab) exStyle |= WS_EX_CONTROLPARENT;
-    if (entry->setup == KeywordSetup::RichEdit) {
-      // The rich edit class exists once its library is loaded; it stays for the process.
-      static const HMODULE richEdit = ::LoadLibraryExW(L"Msftedit.dll", nullptr, 0);
-      (void)richEdit;
-    }
-    if (entry->setup == KeywordSetup::SizeGrip) {
-      // The grip sits in the bottom-right corner of the form, whatever rectangle was given.
-      RECT client{};
-      ::GetClientRect(form.window, &client);
-      width = ::GetSystemMetrics(SM_CXVSCROLL);
-      height = ::GetSystemMetrics(SM_CYHSCROLL);
-      x = RoundHalfEven(client.right / static_cast<double>(form.scaleX)) - width;
-      y = RoundHalfEven(client.bottom / static_cast<double>(form.scaleY)) - height;
-    }
   } else {
     if (style == kDefaultStyle) style = 0;
     if (exStyle == kDefaultStyle) exStyle = 0;
   }
   style |= WS_CHILD;
 
-  const RECT device{Scale(x, form.scaleX), Scale(y, form.scaleY), 0, 0};
-  const int deviceWidth = Scale(width, form.scaleX);
-  const int deviceHeight = Scale(height, form.scaleY);
-  HWND control = ::CreateWindowExW(exStyle, className, caption, style, device.left, device.top,
-                                   deviceWidth, deviceHeight, parent,
+  HWND control = ::CreateWindowExW(exStyle, className, caption, style, Scale(x, form.scaleX),
+                                   Scale(y, form.scaleY), Scale(width, form.scaleX),
+                                   Scale(height, form.scaleY), parent,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), form.module,
                                    createParam);
   if (!control) return nullptr;
@@ -276,9 +137,9 @@ HWND CreateControl(FormWindow& form, const wchar_t* keyword, HWND parent, int id
   if (form.defaultFont && (!entry || entry->font)) {
     ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(form.defaultFont.get()), TRUE);
   }
-  if (entry) {
-    const RECT rect{device.left, device.top, device.left + deviceWidth, device.top + deviceHeight};
-    SetUpControl(form, *entry, control, caption, rect);
+  if (entry && entry->setup == KeywordSetup::Progress) {
+    ::SendMessageW(control, PBM_SETRANGE32, 0, 100);
+    ::SendMessageW(control, PBM_SETPOS, 0, 0);
   }
   if (subclassProc) {
     if (subclassId == kReplaceWndProc) {

@@ -29,36 +29,6 @@ Fn LibraryFunction(HMODULE module, const char* name) {
   return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
 }
 
-// The framework's top-level procedure for forms registered without one of their own.
-LRESULT CALLBACK DefaultFormProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_CREATE: {
-      const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-      ::SetWindowLongPtrW(window, 0, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-      break;
-    }
-    case WM_DESTROY:
-      HandleFormDestroy(window);
-      ::PostQuitMessage(0);
-      return 0;
-    case WM_COMMAND:
-      if (wParam == IDCANCEL) {
-        ::SendMessageW(window, WM_CLOSE, 0, 0);
-        return 0;
-      }
-      break;
-    case WM_SYSCOMMAND:
-      if ((wParam & 0xFFF0) == SC_CLOSE) {
-        ::SendMessageW(window, WM_CLOSE, 0, 0);
-        return 0;
-      }
-      break;
-    default:
-      break;
-  }
-  return ::DefWindowProcW(window, message, wParam, lParam);
-}
-
 }  // namespace
 
 void CopyText(wchar_t* target, size_t capacity, const wchar_t* source) {
@@ -174,7 +144,7 @@ ATOM RegisterFormClass(const wchar_t* className, HINSTANCE module, WNDPROC proce
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof(wc);
   wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
-  wc.lpfnWndProc = procedure ? procedure : DefaultFormProc;
+  wc.lpfnWndProc = procedure ? procedure : ::DefWindowProcW;
   wc.cbWndExtra = sizeof(void*);
   wc.hInstance = module;
   wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);

@@ -132,9 +132,8 @@ ControlData* LinkWindowlessControl(HWND form, std::unique_ptr<ControlData> recor
 FormWindow* GetFormWindow(HWND form);  // from the window's extra bytes slot 0
 
 // Ownership of a FormWindow: the form code allocates it with new; once CreateFormWindow has
-// succeeded the window owns it and HandleFormDestroy (called from the form's WM_DESTROY, and by
-// the framework's default top-level procedure) deletes it. When creation fails the form code
-// still owns it.
+// succeeded the window owns it and HandleFormDestroy (called from the form's WM_DESTROY) deletes
+// it. When creation fails the form code still owns it.
 
 bool IsDpiAware();
 int WindowsVersionNumber();  // major * 100 + minor, 0 when unknown
@@ -144,7 +143,8 @@ void ChooseDefaultFont(FormWindow& form, bool dpiAware, int windowsVersion);
 void SetDpi(FormWindow& form, float dpi);  // negative = the screen's horizontal DPI
 // Named classes are registered once per module (later calls return the cached atom, whatever
 // procedure they pass); an empty or null name registers "KWDWindowClass:N", N counting every
-// successful registration. A null procedure means the framework's default top-level procedure.
+// successful registration. A null procedure means the system's DefWindowProcW: every form brings
+// its own procedure (which calls HandleFormDestroy), so the framework carries none.
 ATOM RegisterFormClass(const wchar_t* className, HINSTANCE module, WNDPROC procedure);
 HWND CreateFormWindow(FormWindow& form, HWND owner, const wchar_t* caption, WNDPROC procedure,
                       int x, int y, int width, int height, DWORD style, DWORD exStyle);

@@ -6,18 +6,10 @@
 
 #include <utility>
 
+#include "base/last_error_win.h"
 #include "base/owned.h"
 
 namespace zv {
-
-// Keeps GetLastError() across a release (CloseHandle, DeleteObject ... may change it).
-struct LastErrorKeeper {
-  LastErrorKeeper() noexcept : saved(::GetLastError()) {}
-  ~LastErrorKeeper() { ::SetLastError(saved); }
-  LastErrorKeeper(const LastErrorKeeper&) = delete;
-  LastErrorKeeper& operator=(const LastErrorKeeper&) = delete;
-  DWORD saved;
-};
 
 // The traits below take their ErrorKeeper from here.
 struct Win32Release {

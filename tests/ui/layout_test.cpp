@@ -30,10 +30,10 @@ TEST(FrameChildren, AreaTests) {
   form.AddWindowless(15, 10, 10, 0, 0);
   form.AddWindowless(-1, 10, 10, 10, 10);    // IDs must be positive
   // Windowed children, the same cases.
-  form.AddControl(L"LABEL", 21, 0, 0, 100, 100);
-  form.AddControl(L"LABEL", 22, 20, 50, 100, 10);
-  form.AddControl(L"LABEL", 23, 19, 70, 100, 10);
-  form.AddControl(L"LABEL", 24, 10, 85, 50, 10);
+  form.AddControl(L"Static", 21, 0, 0, 100, 100, WS_VISIBLE);
+  form.AddControl(L"Static", 22, 20, 50, 100, 10, WS_VISIBLE);
+  form.AddControl(L"Static", 23, 19, 70, 100, 10, WS_VISIBLE);
+  form.AddControl(L"Static", 24, 10, 85, 50, 10, WS_VISIBLE);
   // A window without a record is never listed.
   ::CreateWindowExW(0, L"Static", L"", WS_CHILD, 5, 5, 10, 10, form.window(),
                     reinterpret_cast<HMENU>(25), nullptr, nullptr);
@@ -152,7 +152,7 @@ TEST(Anchors, EveryModeForWindowsAndWindowlessRecords) {
   ASSERT_EQ(ScaleToDesign(400), 400);
   for (const AnchorCase& c : kAnchorCases) {
     TestForm form(400, 300);
-    HWND control = form.AddControl(L"LABEL", 21, 30, 40, 100, 50);
+    HWND control = form.AddControl(L"Static", 21, 30, 40, 100, 50, WS_VISIBLE);
     Anchor(*GetControlData(control), c.mode);
     WindowlessHandle label = form.AddWindowless(11, 30, 40, 100, 50);
     Anchor(*FindWindowlessControl(label), c.mode);
@@ -175,7 +175,7 @@ TEST(Anchors, EveryModeForWindowsAndWindowlessRecords) {
 
 TEST(Anchors, ProportionalModeScalesFromTheFirstLayout) {
   TestForm form(400, 300);
-  HWND control = form.AddControl(L"LABEL", 21, 30, 40, 100, 50);
+  HWND control = form.AddControl(L"Static", 21, 30, 40, 100, 50, WS_VISIBLE);
   GetControlData(control)->anchorMode = 14;
   LayoutAnchors(form.window());
   ::SetWindowPos(form.window(), nullptr, 0, 0, 500, 375, SWP_NOMOVE | SWP_NOZORDER);  // WM_SIZE

@@ -46,7 +46,8 @@ TEST(WindowedProperties, TextAndCheckState) {
   EXPECT_TRUE(SetText(text, L""));
   EXPECT_EQ(GetText(text), L"");
 
-  ControlHandle three{form.AddControl(L"CHECK3STATE", 103, 10, 40, 100, 20), 103};
+  ControlHandle three{
+      form.AddControl(L"Button", 103, 10, 40, 100, 20, WS_VISIBLE | BS_AUTO3STATE), 103};
   ASSERT_TRUE(three.window);
   SetCheck(three, true);
   EXPECT_TRUE(GetCheck(three));
@@ -122,7 +123,9 @@ TEST(WindowedProperties, FontKeepsEditMarginsAndStoresText) {
             CreateFontFromText(L"Microsoft YaHei,9,0"));
   EXPECT_EQ(GetControlData(text.window)->fontText, L"Microsoft YaHei,9,0");
 
-  ControlHandle list{form.AddControl(L"LISTBOX", 120, 10, 40, 200, 100), 120};
+  ControlHandle list{
+      form.AddControl(L"ListBox", 120, 10, 40, 200, 100, WS_VISIBLE | LBS_NOTIFY | LBS_HASSTRINGS),
+      120};
   ::SendMessageW(list.window, LB_SETITEMHEIGHT, 0, MAKELPARAM(31, 0));
   SetFont(list, L"Arial,20,0");
   EXPECT_EQ(::SendMessageW(list.window, LB_GETITEMHEIGHT, 0, 0), 31);
@@ -180,8 +183,8 @@ TEST(WindowedProperties, ColorsReachTheColourMessages) {
 
 TEST(WindowedProperties, TreeAndListViewsAreToldTheirColours) {
   TestForm form(300, 200);
-  ControlHandle tree{form.AddControl(L"TREEVIEW", 130, 0, 0, 100, 100), 130};
-  ControlHandle list{form.AddControl(L"LISTVIEW", 131, 100, 0, 100, 100), 131};
+  ControlHandle tree{form.AddControl(L"SysTreeView32", 130, 0, 0, 100, 100, WS_VISIBLE), 130};
+  ControlHandle list{form.AddControl(L"SysListView32", 131, 100, 0, 100, 100, WS_VISIBLE), 131};
   SetForeColor(tree, RGB(1, 2, 3));
   SetBackColor(tree, 0x057F7F7F);
   EXPECT_EQ(static_cast<COLORREF>(::SendMessageW(tree.window, TVM_GETTEXTCOLOR, 0, 0)), RGB(1, 2, 3));
@@ -199,8 +202,8 @@ TEST(WindowedProperties, TreeAndListViewsAreToldTheirColours) {
 TEST(WindowedProperties, SystemColourChangeRebuildsBrushes) {
   TestForm form(300, 200);
   form.record().backColor = RGB(200, 100, 50);
-  HWND own = form.AddControl(L"LABEL", 102, 10, 10, 50, 20);
-  HWND inherits = form.AddControl(L"LABEL", 103, 10, 40, 50, 20);
+  HWND own = form.AddControl(L"Static", 102, 10, 10, 50, 20, WS_VISIBLE);
+  HWND inherits = form.AddControl(L"Static", 103, 10, 40, 50, 20, WS_VISIBLE);
   GetControlData(own)->backColor = 0x057F7F7F;
   ::SendMessageW(form.window(), WM_SYSCOLORCHANGE, 0, 0);
   auto colorOf = [](const GdiBrush& brush) {
@@ -326,7 +329,7 @@ TEST(FormProperties, CenterWindow) {
   EXPECT_EQ(rect.top, work.top);
 
   // A child centred on its parent, in the parent's client coordinates.
-  HWND child = form.AddControl(L"LABEL", 102, 0, 0, 100, 50);
+  HWND child = form.AddControl(L"Static", 102, 0, 0, 100, 50, WS_VISIBLE);
   CenterWindow(form.formWindow(), child, form.window());
   const RECT inParent = zvtest::ChildRect(child);
   EXPECT_EQ(inParent.left, 100);

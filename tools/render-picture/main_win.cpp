@@ -47,12 +47,22 @@ bool ReadWholeFile(const wchar_t* path, std::string& out) {
   return true;
 }
 
-bool FindPngEncoder(const GdiplusApi& api, CLSID& clsid) {
+// Saving images is this tool's own business: it imports those GDI+ functions itself, so that the
+// installer's run-time table (paint/gdiplus_api.h) carries only what the installer draws with.
+namespace gdip = Gdiplus::DllExports;
+
+struct ImageTraits {
+  using Value = Gdiplus::GpImage*;
+  static Value Invalid() { return nullptr; }
+  static void Release(Value v) { gdip::GdipDisposeImage(v); }
+};
+
+bool FindPngEncoder(CLSID& clsid) {
   UINT count = 0, bytes = 0;
-  if (api.GdipGetImageEncodersSize(&count, &bytes) != Gdiplus::Ok || bytes == 0) return false;
+  if (gdip::GdipGetImageEncodersSize(&count, &bytes) != Gdiplus::Ok || bytes == 0) return false;
   std::vector<unsigned char> buffer(bytes);
   auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-  if (api.GdipGetImageEncoders(count, bytes, codecs) != Gdiplus::Ok) return false;
+  if (gdip::GdipGetImageEncoders(count, bytes, codecs) != Gdiplus::Ok) return false;
   for (UINT i = 0; i < count; ++i) {
     if (codecs[i].MimeType && std::wcscmp(codecs[i].MimeType, L"image/png") == 0) {
       clsid = codecs[i].Clsid;
@@ -65,9 +75,8 @@ bool FindPngEncoder(const GdiplusApi& api, CLSID& clsid) {
 // Copies the back buffer into a bitmap that no DC holds (GDI+ must not be given a selected
 // bitmap) and saves that through GDI+'s PNG encoder.
 bool SavePng(const PageCanvas& canvas, const wchar_t* path) {
-  const GdiplusApi* api = GdiplusLibrary();
   CLSID png{};
-  if (!api || !canvas.backDc || !FindPngEncoder(*api, png)) return false;
+  if (!canvas.backDc || !FindPngEncoder(png)) return false;
   GdiBitmap copy(::CreateCompatibleBitmap(canvas.backDc.get(), canvas.width, canvas.height));
   {
     MemoryDc dc(::CreateCompatibleDC(canvas.backDc.get()));
@@ -75,9 +84,9 @@ bool SavePng(const PageCanvas& canvas, const wchar_t* path) {
     ::BitBlt(dc.get(), 0, 0, canvas.width, canvas.height, canvas.backDc.get(), 0, 0, SRCCOPY);
   }
   Gdiplus::GpBitmap* bitmap = nullptr;
-  if (api->GdipCreateBitmapFromHBITMAP(copy.get(), nullptr, &bitmap) != Gdiplus::Ok) return false;
-  GpImageOwner image(bitmap);
-  return api->GdipSaveImageToFile(image.get(), path, &png, nullptr) == Gdiplus::Ok;
+  if (gdip::GdipCreateBitmapFromHBITMAP(copy.get(), nullptr, &bitmap) != Gdiplus::Ok) return false;
+  Owned<ImageTraits> image(bitmap);
+  return gdip::GdipSaveImageToFile(image.get(), path, &png, nullptr) == Gdiplus::Ok;
 }
 
 int Run(int argc, wchar_t** argv) {

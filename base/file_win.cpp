@@ -4,8 +4,7 @@
 #include <algorithm>
 
 #include "base/file.h"
-#include "win/handles.h"
-#include "win/wide.h"
+#include "base/last_error_win.h"
 
 namespace zv {
 
@@ -18,7 +17,7 @@ bool FileReader::Open(const Text& path, bool allowWriters) {
   const DWORD share = allowWriters ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE
                                    : FILE_SHARE_READ;
   Owned<SystemFileTraits> file(reinterpret_cast<std::intptr_t>(::CreateFileW(
-      AsWide(path), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
+      path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
   if (!file) return false;
   const HANDLE handle = reinterpret_cast<HANDLE>(file.get());
   LARGE_INTEGER size;
