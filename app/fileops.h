@@ -32,19 +32,23 @@ int WriteFileWithTime(const std::wstring& path, std::string_view bytes, const FI
 // only when complete and stamped: a write that stops half way (an error, an abort, the process
 // killed) leaves the earlier file as it was, never a torn one, and a hard or symbolic link at
 // the final name is replaced, not written through. A file new to its folder is written under
-// its final name (there is nothing to keep or write through) and removed when dropped.
+// its final name (there is nothing to keep or write through). Until it is complete the file
+// carries the system's mark for removal on close: dropped, or left open by a process that is
+// killed or crashes, it is gone. (The mark lives in the running system: a power cut can still
+// leave the file being written.)
 struct PartialFile {
   FileHandle handle;
   std::wstring temporary;  // empty once moved or removed
   bool inPlace = false;    // no file had the final name: temporary is the final name
+  bool marked = false;     // to be removed when its handle closes, until finished
 };
-// Creates the file at path when nothing has that name, else the temporary file beside it; false
-// when it cannot be created.
+// Creates the file at path when nothing has that name, else the temporary file beside it, and
+// marks it; false when it cannot be created.
 bool BeginPartialFile(const std::wstring& path, PartialFile& file);
 bool AppendPartialFile(const PartialFile& file, std::string_view bytes);
-// Sets the last-write time, closes the file and moves it over path (replacing, written
-// through). kWriteOk, or kWriteOpenFailed when it cannot take the final name (a locked or
-// read-only file there); the temporary file is removed then.
+// Sets the last-write time, clears the mark, closes the file and moves it over path (replacing,
+// written through). kWriteOk, or kWriteOpenFailed when it cannot take the final name (a locked
+// or read-only file there, a mark that does not come off); the file is removed then.
 int FinishPartialFile(PartialFile& file, const std::wstring& path, const FILETIME& lastWrite);
 // Closes and removes the temporary file of an unfinished write; nothing when there is none.
 void DropPartialFile(PartialFile& file);

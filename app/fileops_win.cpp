@@ -44,6 +44,14 @@ DWORD EntryAttributes(const std::wstring& path) {
   return found.dwFileAttributes;
 }
 
+// Sets or clears the mark that removes the file when its handle closes. The mark stays with the
+// open file, not with the process: a process that ends before clearing it, killed or crashed,
+// has its handles closed by the system, and the file goes with them.
+bool MarkForRemoval(const FileHandle& file, bool remove) {
+  FILE_DISPOSITION_INFO disposition{remove};
+  return ::SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
+}
+
 }  // namespace
 
 bool DirExists(const std::wstring& path) {
@@ -96,21 +104,23 @@ std::wstring FindFirstMatch(const std::wstring& pattern, DWORD mask, DWORD* attr
 
 bool BeginPartialFile(const std::wstring& path, PartialFile& file) {
   DropPartialFile(file);
-  // Where nothing has the final name yet, nothing can be torn or written through: the file is
-  // written under its own name and only removed again if it is not finished. That spares a
-  // move per file, which is most of a small file's cost.
-  file.handle.reset(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-  file.inPlace = static_cast<bool>(file.handle);
-  if (file.inPlace) {
-    file.temporary = path;
-    return true;
+  // Two tries. First the final name, where nothing has it yet: nothing can be torn or written
+  // through there, and writing in place spares a move per file, which is most of a small file's
+  // cost. Then one fixed name per folder: files are written one after the other, and a name left
+  // behind is simply taken over by the next one.
+  for (file.inPlace = true;; file.inPlace = false) {
+    file.temporary = file.inPlace ? path
+                                  : Join({std::wstring_view(path).substr(0, path.rfind(kSeparator) + 1), kPartialFileName});
+    file.handle.reset(::CreateFileW(file.temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
+                                    file.inPlace ? CREATE_NEW : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.handle) break;
+    if (!file.inPlace) return false;
   }
-  // One fixed name per folder: files are written one after the other, and a name left by a
-  // killed install is simply taken over by the next one.
-  file.temporary = Join({std::wstring_view(path).substr(0, path.rfind(kSeparator) + 1), kPartialFileName});
-  file.handle.reset(::CreateFileW(file.temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-  return static_cast<bool>(file.handle);
+  // Marked for removal until it is whole, so that a killed install leaves neither a torn file
+  // under a name of the package nor a temporary one. Every file system that deletes files takes
+  // the mark (deleting is setting it); one that did not would get the file unmarked.
+  file.marked = MarkForRemoval(file.handle, true);
+  return true;
 }
 
 bool AppendPartialFile(const PartialFile& file, std::string_view bytes) {
@@ -123,11 +133,17 @@ bool AppendPartialFile(const PartialFile& file, std::string_view bytes) {
 }
 
 int FinishPartialFile(PartialFile& file, const std::wstring& path, const FILETIME& lastWrite) {
-  // Only the last-write time is given; creation and access times stay as the system set them.
-  ::SetFileTime(file.handle.get(), nullptr, nullptr, &lastWrite);
+  // Only the last-write time is given; creation and access times (zero: unchanged) stay as the
+  // system set them. Set through the call that sets the mark: one import, not two.
+  FILE_BASIC_INFO times{};
+  times.LastWriteTime.LowPart = lastWrite.dwLowDateTime;
+  times.LastWriteTime.HighPart = static_cast<LONG>(lastWrite.dwHighDateTime);
+  ::SetFileInformationByHandle(file.handle.get(), FileBasicInfo, &times, sizeof times);
+  // Whole: the mark comes off before the handle closes (a file whose mark stays goes as it closes).
+  const bool kept = !file.marked || MarkForRemoval(file.handle, false);
   file.handle.reset();
-  if (file.inPlace || ::MoveFileExW(file.temporary.c_str(), path.c_str(),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (kept && (file.inPlace || ::MoveFileExW(file.temporary.c_str(), path.c_str(),
+                                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))) {
     file.temporary.clear();
     return kWriteOk;
   }

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "base/text.h"
 #include "win/handles.h"
 
 namespace zv {
@@ -325,6 +326,37 @@ TEST_F(FileOps, PartialFileTakesTheNameOnlyWhenFinished) {
   DropPartialFile(file);
   EXPECT_FALSE(FileExists(At(L"new.dll")));
   EXPECT_FALSE(FileExists(At(L"~zvsetup.partial")));
+}
+
+// An install ended from outside half way through a file (killed, or crashed) leaves no torn
+// file: the file being written goes with the process, a file it was replacing stays as it was,
+// and a file already finished keeps its content and time.
+TEST_F(FileOps, AKilledWriteLeavesNoTornFile) {
+  ASSERT_TRUE(::CreateDirectoryW(At(L"sub").c_str(), nullptr));
+  MakeFile(L"sub\\old.txt", "earlier");
+  const std::wstring event = L"zvfileops-ready-" + std::to_wstring(::GetCurrentProcessId());
+  KernelHandle ready(::CreateEventW(nullptr, TRUE, FALSE, event.c_str()));
+  ASSERT_TRUE(ready);
+  std::wstring command = Join({L"\"" ZV_KILLED_WRITER_PATH "\" \"", root_, L"\" ", event, L" ",
+                               std::to_wstring(Ticks(SomeTime()))});
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started{};
+  ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &started));
+  KernelHandle writer(started.hProcess);
+  const KernelHandle thread(started.hThread);  // not needed: closed with the test
+  const HANDLE either[] = {ready.get(), writer.get()};
+  const DWORD woken = ::WaitForMultipleObjects(2, either, FALSE, INFINITE);
+  ::TerminateProcess(writer.get(), 1);
+  ::WaitForSingleObject(writer.get(), INFINITE);
+  ASSERT_EQ(woken, WAIT_OBJECT_0) << "the writer ended before it was half way";
+
+  EXPECT_EQ(ReadBack(At(L"whole.txt")), "whole");
+  EXPECT_EQ(Ticks(TimesOf(At(L"whole.txt")).written), Ticks(SomeTime()));
+  EXPECT_FALSE(FileExists(At(L"new.txt")));
+  EXPECT_EQ(ReadBack(At(L"sub\\old.txt")), "earlier");
+  EXPECT_FALSE(FileExists(At(L"sub\\~zvsetup.partial")));
 }
 
 }  // namespace
