@@ -96,13 +96,20 @@ void CreateDesktopShortcut(const std::wstring& linkPath, const std::wstring& tar
   if (uninitialize) CoUninitialize();
 }
 
-void FinishInstall(const std::wstring& folder, bool shortcut, bool run) {
+void FinishInstall(bool shortcut, bool run) {
+  // Checked again right where it acts, whatever led here: the link is one plain name in the
+  // desktop folder, and the program lies inside the folder the files went into.
+  if (RefuseUnsafeInfo(gForm1.window, gPackageInfo)) return;
+  const std::wstring& folder = gTargetFolder;
   const std::wstring program = Join({folder, gPackageInfo.ProgramFile});
   if (shortcut) {
-    wchar_t desktopPath[MAX_PATH] = {};
-    SHGetFolderPathW(nullptr, CSIDL_DESKTOP, nullptr, 0, desktopPath);
-    const std::wstring link = Join({WithTrailingSeparator(desktopPath), gPackageInfo.DisplayName, L".lnk"});
-    CreateDesktopShortcut(link, program, folder, gPackageInfo.Description);
+    wchar_t desktop[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, CSIDL_DESKTOP, nullptr, 0, desktop);
+    // Without the desktop's path there is no link: an empty one would put it at the drive's root.
+    if (desktop[0]) {
+      const std::wstring link = Join({WithTrailingSeparator(desktop), gPackageInfo.DisplayName, L".lnk"});
+      CreateDesktopShortcut(link, program, folder, gPackageInfo.Description);
+    }
   }
   if (run) {
     ChangeCurrentFolder(folder);
@@ -111,11 +118,10 @@ void FinishInstall(const std::wstring& folder, bool shortcut, bool run) {
 }
 
 void FinishAction() {
-  const std::wstring folder = WithTrailingSeparator(GetText(gForm1.text1));
   const bool desktop = GetCheck(gForm1.check2);
   const bool run = GetCheck(gForm1.check1);
   ShowForm(gForm1.window, false);
-  FinishInstall(folder, desktop, run);
+  FinishInstall(desktop, run);
   PostClose(gForm1.window);
 }
 

@@ -257,6 +257,8 @@ LRESULT OpenForm1(HWND owner, bool modal) {
 void OnNext(HWND form) {
   switch (gWizardState) {
     case 1:
+      // Only a package that was accepted leads anywhere; a refused one left no information.
+      if (FindInfoFault(gPackageInfo) != InfoFault::None) break;
       SetPageHeader(text::kTitleFolder, text::kSubtitleFolderHead, text::kSubtitleFolderTail);
       gWizardState = 2;
       ApplyWizardState();
@@ -309,7 +311,9 @@ LRESULT CALLBACK Form1WindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       ShowWorkerProgress();
       return 0;
     case WM_COMMAND:
-      if (HIWORD(wParam) == BN_CLICKED) {
+      // A click that reaches a button while a box is up (posted by an automation tool, say) is
+      // dropped: the step it would start must wait for the answer, which may end the installer.
+      if (HIWORD(wParam) == BN_CLICKED && !IsDialogUp()) {
         switch (LOWORD(wParam)) {
           case kIdCommand4: OnBrowse(window); break;
           case kIdCommand3: OnBack(window); break;

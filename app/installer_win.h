@@ -60,7 +60,8 @@ extern std::wstring gPageTitle;
 extern std::wstring gPageSubtitle;
 void ApplyWizardState();
 
-// Package information, the default parent folder (ends in "\"), the package kept open for the
+// Package information (empty until a package has been accepted: a refused one leaves nothing
+// here), the default parent folder (ends in "\"), the package kept open for the
 // worker, and the three page pictures.
 extern PackageInfo gPackageInfo;
 extern std::wstring gWelcomeName;  // DisplayName as the welcome page shows it
@@ -69,6 +70,9 @@ extern FilePackageSource gPackage;  // the installer's own file, read by offset
 extern std::string_view gPagePictures[3];  // empty: nothing painted
 void SetDefaultFolder();
 void LoadPackageInfo(HWND form);
+// A name or program that leads outside the installer's places (FindInfoFault): says so, as a
+// package error, and returns true.
+bool RefuseUnsafeInfo(HWND form, const PackageInfo& info);
 
 // The command line's switches, read once at start (before the window), and the exit code of an
 // unattended install. The wizard ends with 0 whatever happened: the person saw the reason.
@@ -98,8 +102,10 @@ std::wstring ProposedFolder();
 bool PrepareTargetFolder(HWND form, const std::wstring& typed);
 // Package number 1 with a batch program: see IsBatchProgram.
 void RunSpecialHandling();
-// The desktop shortcut and the program start, for the files in folder (ending in "\").
-void FinishInstall(const std::wstring& folder, bool shortcut, bool run);
+// The desktop shortcut and the program start, for the files in gTargetFolder. Nothing is made
+// or started (the message: a package error) unless the package's name is one plain name and its
+// program a safe path inside that folder.
+void FinishInstall(bool shortcut, bool run);
 
 // Extraction: 0 running, 1 failed or cancelled, 2 done. Written once by the worker before it
 // ends; read only after it has ended.

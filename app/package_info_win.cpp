@@ -58,6 +58,12 @@ void SetDefaultFolder() {
   gPagePictures[2] = kPagePicture3;
 }
 
+bool RefuseUnsafeInfo(HWND form, const PackageInfo& info) {
+  if (FindInfoFault(info) == InfoFault::None) return false;
+  Tell(form, text::kDataError, MB_ICONERROR, kExitPackage);
+  return true;
+}
+
 void LoadPackageInfo(HWND form) {
   for (;;) {
     ShowWelcomePage(form);
@@ -81,13 +87,13 @@ void LoadPackageInfo(HWND form) {
   }
   // Zeros a stream stands for at its end would only end its last line: they are not made.
   DecodeRecordText(gPackage, LocateRecord(gPackage, kFirstRecordOffset), buffer);
-  gPackageInfo = ParseInfo(buffer);
-  // A name or program that leads outside the installer's places: nothing is shown or written.
-  if (FindInfoFault(gPackageInfo) != InfoFault::None) {
-    Tell(form, text::kDataError, MB_ICONERROR, kExitPackage);
+  PackageInfo info = ParseInfo(buffer);
+  // Nothing is shown or written, and nothing of the package is kept for a later step to use.
+  if (RefuseUnsafeInfo(form, info)) {
     PostClose(form);
     return;
   }
+  gPackageInfo = std::move(info);
   gIntegrityLine = ReadIntegrityLine(buffer);
   if (gIntegrityLine.Present) {
     gIntegrityCheck.Start([](void*) { gIntegrity = CheckIntegrity(gPackage, gIntegrityLine); }, nullptr);

@@ -69,8 +69,8 @@ int RunSilently() {
   // Each way of failing says why through Tell; a failure that did not is still one.
   if (ExtractPackage(nullptr) != kWorkerDone) return gExitCode != kExitInstalled ? gExitCode : kExitWrite;
   RunSpecialHandling();
-  FinishInstall(gTargetFolder, gSwitches.shortcut, gSwitches.run);
-  return kExitInstalled;
+  FinishInstall(gSwitches.shortcut, gSwitches.run);
+  return gExitCode;  // the finish step refuses an unsafe name or program with its code
 }
 
 }  // namespace zv

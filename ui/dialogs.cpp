@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <atomic>
 
 namespace zv {
 namespace {
@@ -18,6 +19,20 @@ constexpr size_t kPathMax = MAX_PATH - 1;  // 259 characters
 constexpr UINT kBrowseFlags = 0x5B;
 
 std::wstring gApplicationTitle;
+std::atomic<int> gDialogsUp{0};
+
+// Counts a box or picker as up for as long as it lives.
+struct DialogUp {
+  DialogUp() { ++gDialogsUp; }
+  ~DialogUp() { --gDialogsUp; }
+  DialogUp(const DialogUp&) = delete;
+  DialogUp& operator=(const DialogUp&) = delete;
+};
+
+int ShowMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT flags) {
+  DialogUp up;
+  return ::MessageBoxW(owner, text, caption, flags);
+}
 
 // A path the installer can use: a drive letter followed by ":" ("C:\..."). Network paths and
 // virtual folders have none.
@@ -66,15 +81,17 @@ void SetApplicationTitle(const std::wstring& title) {
 
 const std::wstring& ApplicationTitle() { return gApplicationTitle; }
 
+bool IsDialogUp() { return gDialogsUp > 0; }
+
 int MessageBoxCaption(HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags) {
-  return ::MessageBoxW(owner, text.c_str(), caption.c_str(), flags);
+  return ShowMessageBox(owner, text.c_str(), caption.c_str(), flags);
 }
 
 int MessageBoxAppTitle(HWND owner, const std::wstring& text, UINT flags) {
   wchar_t caption[kCaptionBuffer] = {};
   const size_t length = std::min(gApplicationTitle.size(), kCaptionBuffer - 1);
   std::copy_n(gApplicationTitle.data(), length, caption);
-  return ::MessageBoxW(owner, text.c_str(), caption, flags);
+  return ShowMessageBox(owner, text.c_str(), caption, flags);
 }
 
 std::wstring BrowseForFolder(HWND owner, const std::wstring& title, const std::wstring& initialFolder) {
@@ -101,7 +118,11 @@ std::wstring BrowseForFolder(HWND owner, const std::wstring& title, const std::w
   info.ulFlags = kBrowseFlags;
   info.lpfn = BrowseCallback;
   info.lParam = reinterpret_cast<LPARAM>(initial.c_str());
-  PIDLIST_ABSOLUTE chosen = ::SHBrowseForFolderW(&info);
+  PIDLIST_ABSOLUTE chosen;
+  {
+    DialogUp up;
+    chosen = ::SHBrowseForFolderW(&info);
+  }
   if (!chosen) return {};
   wchar_t path[MAX_PATH];
   const bool converted = PathOfItem(chosen, path);

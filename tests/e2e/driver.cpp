@@ -180,6 +180,12 @@ zv::Bytes StubBytes() {
 
 std::wstring RecorderPath() { return Widen(ZV_RECORDER_PATH); }
 
+std::wstring DesktopFolder() {
+  wchar_t path[MAX_PATH] = {};
+  SHGetFolderPathW(nullptr, CSIDL_DESKTOP, nullptr, 0, path);
+  return std::wstring(path) + L"\\";
+}
+
 std::wstring ScratchRoot() {
   wchar_t temp[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, temp);

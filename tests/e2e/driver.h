@@ -49,6 +49,7 @@ std::wstring Scratch(const std::wstring& name);  // a fresh, empty sub-folder of
 void WriteInstaller(const std::wstring& path, const zv::Bytes& package);
 zv::Bytes StubBytes();
 std::wstring RecorderPath();  // the recording test program (see recorder.cpp)
+std::wstring DesktopFolder();  // the current user's desktop, where shortcuts go (ends in "\")
 
 std::wstring Widen(const std::string& utf8);
 std::string ReadFileBytes(const std::wstring& path);

@@ -552,12 +552,6 @@ ShellLink ReadShortcut(const std::wstring& path) {
   return link;
 }
 
-std::wstring DesktopFolder() {
-  wchar_t path[MAX_PATH] = {};
-  SHGetFolderPathW(nullptr, CSIDL_DESKTOP, nullptr, 0, path);
-  return std::wstring(path) + L"\\";
-}
-
 TEST(Finish, DesktopShortcutPointsAtTheProgram) {
   const std::wstring exe = MakeInstaller(L"shortcut", Info("快捷软件", "bin\\app.exe"),
                                          {{"bin", "", 0, true}, {"bin\\app.exe", ReadFileBytes(RecorderPath()), kTime1}});
