@@ -40,7 +40,8 @@ constexpr KeywordEntry kKeywords[] = {
     {"BUTTON", 0x10010F00, 0, KeywordSetup::PushButtonStyles, true},
     {"CHECKBOX=Button", 0x10010D03, 0, KeywordSetup::None, true},
     {"EDIT TEXTBOX=Edit", 0x10010080, 0x200, KeywordSetup::None, true},
-    {"PROGRESSBAR MSCTLS_PROGRESS32=msctls_progress32", 0x10000000, 0, KeywordSetup::Progress, false},
+    {"PROGRESSBAR MSCTLS_PROGRESS32=msctls_progress32", 0x10000000, 0, KeywordSetup::Progress,
+     false},
 };
 
 // The end of the word of a kind's names that starts at p.

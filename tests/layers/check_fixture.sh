@@ -15,7 +15,8 @@ failure=""
 if [ "$status" -ne 1 ]; then
   failure="check_layers.sh ended with $status on the fixture, not 1 (refused)"$'\n'"$got"
 elif ! difference=$(diff -u "$here/fixture/expected.txt" <(printf '%s\n' "$got")); then
-  failure="check_layers.sh did not report the fixture's broken arrows as expected:"$'\n'"$difference"
+  failure="check_layers.sh did not report the fixture's broken arrows as expected:"
+  failure+=$'\n'"$difference"
 fi
 [ -z "$failure" ] || printf '%s\n' "$failure"
 

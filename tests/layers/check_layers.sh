@@ -81,7 +81,7 @@ declare -A sdk_rule=(
   [package]="package may use Windows SDK headers only in *_win files"
   [tools/zvpack]="tools/zvpack may use Windows SDK headers only in *_win files"
 )
-portable_sources=" paint app "  # "<layer>'s .cpp files other than *_win.cpp are built ..."
+portable_sources=" paint app "
 # The vector-picture reader is a portable library, built and tested in the native tree too, so it
 # sees only base and itself.
 vector_picture_rule="the vector-picture reader may use only base and paint/vector_picture.h"
@@ -145,7 +145,8 @@ load_headers() {
     native_dirs+=("$dir")
   done < <("$cxx" -xc++ -E -v - </dev/null 2>&1 >/dev/null |
              sed -n '/^#include <...> search starts here:/,/^End of search list/{s/^ //p}')
-  [ ${#native_dirs[@]} -gt 0 ] || note "no include folders from the native compiler $cxx (give --cxx)"
+  [ ${#native_dirs[@]} -gt 0 ] ||
+    note "no include folders from the native compiler $cxx (give --cxx)"
 }
 
 # True when path (as written in the include) is a Windows SDK header.
@@ -186,10 +187,16 @@ check_includes() {
     no_sdk="${sdk_rule[$from]:-}"
     vector_picture=""
     case ${rel##*/} in
-      *_win.h | *_win.cpp | *_win.c) no_sdk="" may="$may${win_files_add[$from]:+ ${win_files_add[$from]}}" ;;
+      *_win.h | *_win.cpp | *_win.c)
+        no_sdk=""
+        may="$may${win_files_add[$from]:+ ${win_files_add[$from]}}"
+        ;;
       *.cpp)
         case $portable_sources in
-          *" $from "*) no_sdk="$from's .cpp files but *_win.cpp are built in the native tree too: no Windows SDK headers" ;;
+          *" $from "*)
+            no_sdk="$from's .cpp files but *_win.cpp are built in the native tree too:"
+            no_sdk+=" no Windows SDK headers"
+            ;;
         esac
         ;;
     esac
