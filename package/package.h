@@ -158,10 +158,9 @@ struct StreamedBlock {
 // sink receives the S decoded bytes in order. Memory: the dictionary, which grows with the
 // output up to the stated size but no larger than S or kDictionarySize (what writers state: a
 // stream that reaches further back does not decode), the decoder's tables and one input piece;
-// never the whole block or file. A
-// stream that ends (with its end mark) before S bytes stands for zeros up to S: with padZeros
-// the sink receives them, without it ZeroTail tells how many there would be, so that a stated
-// size is never materialised to be judged.
+// never the whole block or file. A stream that ends (with its end mark) before S bytes stands
+// for zeros up to S: with padZeros the sink receives them, without it ZeroTail tells how many
+// there would be, so that a stated size is never materialised to be judged.
 StreamedBlock DecodeRecordStream(const PackageSource& source, const RecordSpan& record,
                                  ByteSinkRef sink, bool padZeros = true);
 // What a text block (the information block, the file list) may decode to, far above any real
@@ -224,7 +223,6 @@ class FileListReader {
   std::size_t size_ = 0;  // decoded bytes so far
   bool corrupt_ = false;
 };
-
 
 // ---- Names and paths ------------------------------------------------------------------------
 // The one rule for what a package may create on Windows, shared by the packer's build check and
