@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <new>
 
+#include "base/text.h"
+
 namespace {
 
 [[noreturn]] void Die() {
@@ -40,6 +42,14 @@ namespace std {
 [[noreturn]] void __throw_bad_function_call() { Die(); }
 [[noreturn]] void __throw_bad_optional_access() { Die(); }
 }  // namespace std
+
+// File names are compared without case by the system's own upper-casing: the package library's
+// table (package/case_fold.cpp) would not fit in the stub. (Declared in package/package.h,
+// whose <optional> would clash with the throwing helper above.)
+namespace zv {
+TextUnit FoldCaseBySystem(TextUnit c);
+TextUnit FoldCase(TextUnit c) { return FoldCaseBySystem(c); }
+}  // namespace zv
 
 // Static objects are never destroyed: the process ends with ExitProcess and the system takes
 // back what they hold. Registering nothing lets the linker drop every destructor of a static.

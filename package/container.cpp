@@ -75,29 +75,29 @@ PackageContents ReadContents(const PackageSource& package, bool withInfo) {
     return contents;
   }
   const RecordSpan infoRecord = LocateRecord(package, kFirstRecordOffset);
-  Bytes decoded;
   if (withInfo) {
+    Bytes decoded;
     contents.InfoStatus = DecodeRecordText(package, infoRecord, decoded).Status;
     contents.Info = ParseInfo(decoded);
   }
 
+  // The list is judged as it is decoded: its text is never held whole, and one that is
+  // malformed or too large is refused as soon as that shows.
   const RecordSpan listRecord = LocateRecord(package, infoRecord.Next);
   contents.ContentOffset = listRecord.Next;
-  const StreamedBlock list = DecodeRecordText(package, listRecord, decoded);
+  FileListReader reader;
+  const StreamedBlock list = DecodeRecordStream(
+      package, listRecord, [&](ByteView piece) { return reader.Put(piece); }, /*padZeros=*/false);
+  auto entries = reader.Finish();
+  if (list.Stopped || (list.Status == BlockStatus::Ok && (list.ZeroTail > 0 || !entries))) {
+    // Zeros at the end would put NULs into the last entry (or make it a time without a name):
+    // never a list that installs, so they are judged without being made.
+    contents.Status = PackageStatus::BadFileList;
+    return contents;
+  }
   if (list.Status != BlockStatus::Ok) {
     contents.Status = list.Status == BlockStatus::OutOfMemory ? PackageStatus::OutOfMemory
                                                               : PackageStatus::NoFileList;
-    return contents;
-  }
-  // Zeros at the end would put NULs into the last entry (or make it a time without a name):
-  // never a list that installs, so they are judged without being made.
-  if (list.ZeroTail > 0) {
-    contents.Status = PackageStatus::BadFileList;
-    return contents;
-  }
-  auto entries = SplitFileList(decoded);
-  if (!entries) {
-    contents.Status = PackageStatus::BadFileList;
     return contents;
   }
   contents.Entries = std::move(*entries);

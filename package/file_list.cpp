@@ -11,13 +11,8 @@ std::uint64_t ReadFileTime(ByteView bytes) {
   return time;
 }
 
-// A path unit as Windows compares paths: without case, by its own upper-case table (of which
-// the ASCII and Latin-1 letters are taken here), and "/" as "\\".
-TextUnit KeyUnit(TextUnit c) {
-  if (c == u'/') return u'\\';
-  if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 0x20;
-  return c;
-}
+// A path unit as Windows compares paths: folded, and "/" as "\\".
+TextUnit KeyUnit(TextUnit c) { return c == u'/' ? u'\\' : FoldCase(c); }
 
 bool SameKey(TextView a, TextView b) {
   if (a.size() != b.size()) return false;
@@ -36,6 +31,12 @@ bool HasLongComponent(TextView path) {
 }
 
 }  // namespace
+
+Text PathKey(TextView path) {
+  Text key(path);
+  for (TextUnit& c : key) c = KeyUnit(c);
+  return key;
+}
 
 std::optional<std::size_t> FindClashingEntry(const std::vector<FileListEntry>& entries) {
   // The paths seen so far in an open-addressing table of entry numbers: in list order, each
@@ -79,30 +80,43 @@ std::optional<std::size_t> FindUnsafeEntry(const std::vector<FileListEntry>& ent
   return std::nullopt;
 }
 
-std::optional<std::vector<FileListEntry>> SplitFileList(ByteView list) {
-  std::vector<ByteView> lines;
-  const std::size_t count = SplitLines(list, kLineBreak, lines);
-  std::vector<FileListEntry> entries;
-  entries.reserve(count);
-  for (std::size_t n = 0; n < count; ++n) {
-    const ByteView line = lines[n];
-    if (line.empty()) {
-      if (n + 1 == count) break;  // a CR LF after the last entry
-      return std::nullopt;
-    }
-    FileListEntry entry;
-    if (line.substr(0, kFolderPrefix.size()) == kFolderPrefix) {
-      entry.IsFolder = true;
-      entry.PathUtf8 = line.substr(kFolderPrefix.size());
-    } else {
-      if (line.size() <= kFileTimeSize) return std::nullopt;  // a time without a name
-      entry.FileTime = ReadFileTime(line);
-      entry.PathUtf8 = line.substr(kFileTimeSize);
-    }
-    entry.Path = Utf8ToWide(entry.PathUtf8);
-    entries.push_back(std::move(entry));
+bool FileListReader::Add(ByteView line) {
+  if (line.empty() || entries_.size() == kMaxFileListEntries) return false;
+  FileListEntry entry;
+  if (line.substr(0, kFolderPrefix.size()) == kFolderPrefix) {
+    entry.IsFolder = true;
+    entry.PathUtf8 = line.substr(kFolderPrefix.size());
+  } else {
+    if (line.size() <= kFileTimeSize) return false;  // a time without a name
+    entry.FileTime = ReadFileTime(line);
+    entry.PathUtf8 = line.substr(kFileTimeSize);
   }
-  return entries;
+  entry.Path = Utf8ToWide(entry.PathUtf8);
+  entries_.push_back(std::move(entry));
+  return true;
+}
+
+bool FileListReader::Put(ByteView piece) {
+  size_ += piece.size();
+  if (size_ > kMaxTextBlockSize) corrupt_ = true;
+  for (const char c : piece) {
+    if (corrupt_) break;
+    // An entry followed by a CR LF is not the last one: an empty one is damage.
+    if (c == '\n' && !line_.empty() && line_.back() == '\r') {
+      line_.pop_back();
+      corrupt_ = !Add(line_);
+      line_.clear();
+    } else {
+      line_ += c;
+    }
+  }
+  return !corrupt_;
+}
+
+std::optional<std::vector<FileListEntry>> FileListReader::Finish() {
+  // The last entry has no CR LF; a list that ends with one has none (and nothing is added).
+  if (corrupt_ || (!line_.empty() && !Add(line_))) return std::nullopt;
+  return std::move(entries_);
 }
 
 }  // namespace zv

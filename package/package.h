@@ -155,16 +155,22 @@ struct StreamedBlock {
   std::uint64_t ZeroTail = 0;  // without padding: zero bytes left out at the end (see below)
 };
 // Decodes the block of record from source piece by piece, reading the block in pieces too:
-// sink receives the S decoded bytes in order. Memory: the dictionary (the stated one, but no
-// larger than S), the decoder's tables and one input piece; never the whole block or file. A
-// stream that ends (with its end mark) before S bytes stands for zeros up to S: with padZeros
-// the sink receives them, without it ZeroTail tells how many there would be, so that a stated
-// size is never materialised to be judged.
+// sink receives the S decoded bytes in order. Memory: the dictionary, which grows with the
+// output up to the stated size but no larger than S or kDictionarySize (what writers state: a
+// stream that reaches further back does not decode), the decoder's tables and one input piece;
+// never the whole block or file. A stream that ends (with its end mark) before S bytes stands
+// for zeros up to S: with padZeros the sink receives them, without it ZeroTail tells how many
+// there would be, so that a stated size is never materialised to be judged.
 StreamedBlock DecodeRecordStream(const PackageSource& source, const RecordSpan& record,
                                  ByteSinkRef sink, bool padZeros = true);
+// What a text block (the information block, the file list) may decode to, far above any real
+// package (633 files make a list of 40 KB): a larger one is taken as damaged, so that a few
+// bytes stating a gigabyte cost little.
+inline constexpr std::size_t kMaxTextBlockSize = std::size_t{16} << 20;
 // The decoded bytes of a small block that is read whole (the information block, the file list),
 // without the zero tail: ZeroTail tells its length, which out never holds, so a stated size
-// costs nothing to judge. Status OutOfMemory when out cannot grow; out is empty unless Ok.
+// costs nothing to judge. Status Corrupt beyond kMaxTextBlockSize, OutOfMemory when out cannot
+// grow; out is empty unless Ok.
 StreamedBlock DecodeRecordText(const PackageSource& source, const RecordSpan& record, Bytes& out);
 
 // ---- Information block ---------------------------------------------------------------------
@@ -195,9 +201,28 @@ struct FileListEntry {
   Text Path;                   // Utf8ToWide(PathUtf8)
 };
 
-// Reads a decoded file list. An empty entry at the very end is ignored; any other empty
-// entry, or a file entry of 1 to 8 bytes, makes the list corrupt: nullopt.
-std::optional<std::vector<FileListEntry>> SplitFileList(ByteView list);
+// The most entries a file list may hold (and kMaxTextBlockSize its decoded bytes), far above
+// any real package: a list beyond it is taken as damaged, so that a few bytes stating millions
+// of entries cost little.
+inline constexpr std::size_t kMaxFileListEntries = std::size_t{1} << 18;  // 262,144
+
+// Reads a file list as it is decoded, entry by entry, holding no more of its text than the
+// entry being read. An empty entry at the very end is ignored; any other empty entry, a file
+// entry of 1 to 8 bytes, or a list beyond the bounds makes the list corrupt.
+class FileListReader {
+ public:
+  // Takes the next decoded bytes; false once the list is corrupt (nothing more is needed).
+  bool Put(ByteView piece);
+  // After the last piece: the entries, or nullopt for a corrupt list.
+  std::optional<std::vector<FileListEntry>> Finish();
+
+ private:
+  bool Add(ByteView line);
+  Bytes line_;  // the entry being read, without its CR LF yet
+  std::vector<FileListEntry> entries_;
+  std::size_t size_ = 0;  // decoded bytes so far
+  bool corrupt_ = false;
+};
 
 // ---- Names and paths ------------------------------------------------------------------------
 // The one rule for what a package may create on Windows, shared by the packer's build check and
@@ -229,10 +254,27 @@ bool IsUnsafePath(ByteView utf8Path);
 bool IsUnsafePath(TextView path);
 // A single file or folder name: a safe path without separators.
 bool IsUnsafeName(TextView name);
+
+// The unit Windows compares in place of c when it compares file names without case: c by its
+// upper-case table, which covers the Basic Multilingual Plane (surrogates fold to themselves,
+// so nothing beyond the BMP folds). FindClashingEntry and PathKey fold by it.
+TextUnit FoldCase(TextUnit c);
+// Its two sources. The table is carried here (case_fold.cpp), and FoldCase folds by it: the
+// packer and zvpack's readers judge names alike on every system. The installer stub has no
+// room for the table: its own FoldCase, which replaces this library's, asks the system
+// (case_fold_win.cpp). A test under Wine holds the two, and the system's case-blind
+// comparison, to each other over the whole BMP.
+TextUnit FoldCaseByTable(TextUnit c);
+#if defined(_WIN32)
+TextUnit FoldCaseBySystem(TextUnit c);
+#endif
+// A path as Windows compares paths: folded, "/" as "\\". Equal keys name the same file.
+Text PathKey(TextView path);
+
 // Index of the first entry that the tree cannot hold beside the others, as Windows sees paths
-// (without case, "/" as "\\"): the same path again (also as a file and a folder), a path in a
-// folder that no earlier folder entry makes (also below a file), or a name longer than
-// kMaxNameLength units. A package with one would not install as listed.
+// (PathKey): the same path again (also as a file and a folder), a path in a folder that no
+// earlier folder entry makes (also below a file), or a name longer than kMaxNameLength units.
+// A package with one would not install as listed.
 inline constexpr std::size_t kMaxNameLength = 255;
 std::optional<std::size_t> FindClashingEntry(const std::vector<FileListEntry>& entries);
 // Index of the first entry whose path is unsafe (IsUnsafePath of its bytes), if any.
@@ -251,7 +293,8 @@ enum class PackageStatus {
   Ok,
   NoMagic,      // not our package
   NoFileList,   // the file list is missing, empty or does not decode
-  BadFileList,  // the file list is malformed (an empty entry, a time without a name)
+  BadFileList,  // the file list is malformed (an empty entry, a time without a name) or beyond
+                // its bounds (kMaxTextBlockSize, kMaxFileListEntries)
   UnsafePath,   // an entry would leave the target folder, or Windows cannot create it (BadEntry)
   Clash,        // an entry the tree cannot hold beside the others (BadEntry; FindClashingEntry)
   UnsafeInfo,   // the information names a place outside the installer's own (FindInfoFault)
@@ -271,7 +314,8 @@ struct PackageContents {
   std::uint64_t ContentOffset = 0;
 };
 // Without withInfo the information block is stepped over (Info stays empty, and is not judged):
-// for readers that took it already, or read it their own way; they call FindInfoFault.
+// for readers that took it already, or read it their own way; they call FindInfoFault. The
+// file list is judged as it is decoded.
 PackageContents ReadContents(const PackageSource& package, bool withInfo = true);
 
 // Number of file entries (the number of content records a package carries).

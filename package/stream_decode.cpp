@@ -12,12 +12,32 @@ namespace zv {
 namespace {
 
 constexpr std::size_t kInputPiece = std::size_t{64} << 10;
+// The window starts at this size (or the block's, if smaller) and doubles as output is made.
+constexpr SizeT kFirstWindow = SizeT{64} << 10;
 
 struct DecoderOwner {
   CLzmaDec State;
-  DecoderOwner() { LzmaDec_Construct(&State); }
+  DecoderOwner() {
+    LzmaDec_Construct(&State);
+    State.dicBufSize = 0;  // no window yet: the first decode makes one
+  }
   ~DecoderOwner() { LzmaDec_Free(&State, &gLzmaAllocator); }
 };
+
+// Gives the decoder a window twice as large (at most window bytes), the bytes made so far kept
+// at its start. Sound only while the window has not wrapped: until then the decoder's positions
+// count from the window's start, so the larger window holds the same history at the same
+// places. False when there is no room.
+bool GrowWindow(CLzmaDec& state, SizeT window) {
+  const SizeT size = std::min(window, std::max(kFirstWindow, 2 * state.dicBufSize));
+  Byte* grown = static_cast<Byte*>(gLzmaAllocator.Alloc(&gLzmaAllocator, size));
+  if (!grown) return false;
+  if (state.dicPos > 0) std::memcpy(grown, state.dic, state.dicPos);
+  gLzmaAllocator.Free(&gLzmaAllocator, state.dic);
+  state.dic = grown;
+  state.dicBufSize = size;
+  return true;
+}
 
 }  // namespace
 
@@ -39,22 +59,20 @@ StreamedBlock DecodeRecordStream(const PackageSource& source, const RecordSpan& 
   const std::size_t header = fieldLength + kLzmaPropsSize;
   if (record.BlockLength < kMinBlockSize || piece.size() <= header) return result;
 
-  // The window never needs to reach further back than the file is long.
-  Byte props[kLzmaPropsSize];
-  std::memcpy(props, piece.data() + fieldLength, kLzmaPropsSize);
-  std::uint32_t window;
-  std::memcpy(&window, props + 1, sizeof window);  // little-endian, as the format stores it
-  window = std::min(window, size);
-  std::memcpy(props + 1, &window, sizeof window);
-  piece.remove_prefix(header);
-
+  // The window never needs to reach further back than the file is long, nor than writers
+  // reach. It grows with the output, so that a few bytes stating a gigabyte cost little.
+  piece.remove_prefix(fieldLength);
   DecoderOwner decoder;
   CLzmaDec& state = decoder.State;
-  const SRes allocated = LzmaDec_Allocate(&state, props, kLzmaPropsSize, &gLzmaAllocator);
+  const SRes allocated = LzmaDec_AllocateProbs(&state, reinterpret_cast<const Byte*>(piece.data()),
+                                               kLzmaPropsSize, &gLzmaAllocator);
   if (allocated != SZ_OK) {
     if (allocated == SZ_ERROR_MEM) result.Status = BlockStatus::OutOfMemory;
     return result;
   }
+  state.prop.dicSize = std::min(state.prop.dicSize, kDictionarySize);
+  const SizeT window = std::min(state.prop.dicSize, size);
+  piece.remove_prefix(kLzmaPropsSize);
   LzmaDec_Init(&state);
 
   std::uint32_t left = size;      // decoded bytes still to come
@@ -67,7 +85,16 @@ StreamedBlock DecodeRecordStream(const PackageSource& source, const RecordSpan& 
       if (piece.empty()) return result;  // the source ended early: as a cut block
       consumed += piece.size();
     }
-    if (state.dicPos == state.dicBufSize) state.dicPos = 0;
+    if (state.dicPos == state.dicBufSize) {
+      if (state.dicBufSize < window) {
+        if (!GrowWindow(state, window)) {
+          result.Status = BlockStatus::OutOfMemory;
+          return result;
+        }
+      } else {
+        state.dicPos = 0;
+      }
+    }
     const SizeT start = state.dicPos;
     SizeT taken = piece.size();
     const SRes decoded =
@@ -109,8 +136,13 @@ StreamedBlock DecodeRecordText(const PackageSource& source, const RecordSpan& re
   out.clear();
   bool fits = true;
   StreamedBlock result = DecodeRecordStream(
-      source, record, [&](ByteView piece) { return fits = TryAppend(out, piece.data(), piece.size()); },
+      source, record,
+      [&](ByteView piece) {
+        return out.size() + piece.size() <= kMaxTextBlockSize &&
+               (fits = TryAppend(out, piece.data(), piece.size()));
+      },
       /*padZeros=*/false);
+  // Stopped beyond the bound, the block stays Corrupt.
   if (!fits) result.Status = BlockStatus::OutOfMemory;
   if (result.Status != BlockStatus::Ok) Bytes().swap(out);
   return result;

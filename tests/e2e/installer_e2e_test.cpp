@@ -389,13 +389,15 @@ TEST(Package, NamesWindowsChangesAreRefusedBeforeAnythingIsWritten) {
   }
 }
 
-// A list the target folder cannot hold as listed: the second entry would overwrite the first
-// (one file to Windows, whatever the case), or needs a folder that no entry makes.
+// A list the target folder cannot hold as listed: the last entry would overwrite an earlier one
+// (one file to Windows, whatever the case, Greek letters too), or needs a folder that no entry
+// makes.
 TEST(Package, ClashingEntriesAreRefusedBeforeAnythingIsWritten) {
-  for (const char* clash : {"GOOD.TXT", "sub\\x.txt"}) {
+  for (const char* clash : {"GOOD.TXT", "sub\\x.txt", "Σ.txt"}) {
     SCOPED_TRACE(clash);
-    const std::wstring exe = MakeInstaller(L"clash", Info("重名软件", "good.txt"),
-                                           {{"good.txt", "fine", kTime1}, {clash, "again", kTime1}});
+    const std::wstring exe = MakeInstaller(
+        L"clash", Info("重名软件", "good.txt"),
+        {{"good.txt", "fine", kTime1}, {"σ.txt", "sigma", kTime1}, {clash, "again", kTime1}});
     const std::wstring target = Scratch(L"clash-target");
     InstallExpectingRefusal(exe, target);
     EXPECT_FALSE(Exists(target + L"good.txt"));

@@ -98,7 +98,7 @@ TEST(Package, WrittenPackageReadsBack) {
   const Record info = ReadRecord(*package, kFirstRecordOffset);
   EXPECT_EQ(ParseInfo(DecodeBlock(info.Block)).ProgramFile, ZV_TEXT("app\\run.exe"));
   const Record list = ReadRecord(*package, info.Next);
-  EXPECT_EQ(SplitFileList(DecodeBlock(list.Block))->size(), 6u);
+  EXPECT_EQ(test::ReadFileList(DecodeBlock(list.Block))->size(), 6u);
 }
 
 TEST(Package, OneFileNoFolders) {
@@ -168,6 +168,11 @@ TEST(Package, ContentsRefusedBeforeAnythingIsWritten) {
   EXPECT_EQ(ReadContents(MemorySource(RawPackage(info, broken))).Status,
             PackageStatus::NoFileList);
   EXPECT_EQ(ReadContents(MemorySource(RawPackage(info, EncodeBlock("DIRa\r\n\r\nDIRb")))).Status,
+            PackageStatus::BadFileList);
+  // A list beyond the bounds is refused as it is decoded, before its entries are judged.
+  Bytes many = "DIRa";
+  for (std::size_t i = 0; i < kMaxFileListEntries; ++i) many += "\r\nDIRa";
+  EXPECT_EQ(ReadContents(MemorySource(RawPackage(info, EncodeBlock(many)))).Status,
             PackageStatus::BadFileList);
 
   InfoFields evil = SampleInfo();

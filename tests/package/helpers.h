@@ -62,6 +62,15 @@ inline FileListEntry FileEntry(std::uint64_t time, std::string_view path) {
   return {false, time, Bytes(path), Utf16(path)};
 }
 
+// A decoded file list read as the readers read it, handed over in pieces of the given size.
+inline std::optional<std::vector<FileListEntry>> ReadFileList(ByteView list,
+                                                              std::size_t piece = ByteView::npos) {
+  FileListReader reader;
+  for (std::size_t at = 0; at < list.size() && reader.Put(list.substr(at, piece)); at += piece) {
+  }
+  return reader.Finish();
+}
+
 // A record as a package stores it: the block's length (4 bytes, little-endian), then the block.
 inline Bytes Record(ByteView block) {
   Bytes record(4, '\0');

@@ -1,6 +1,10 @@
 // Decoding a record piece by piece gives what decoding it whole gives.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
+#include <cstdlib>
+
 #include "package/writer.h"
 #include "tests/package/helpers.h"
 
@@ -57,6 +61,10 @@ TEST(StreamDecode, AgreesWithTheWholeDecoderOnSoundAndBrokenBlocks) {
   const std::size_t field = SizeFieldBytes(static_cast<std::uint32_t>(data.size()));
   block.replace(field + 1, 4, test::Hex("00 10 00 00"));
   ExpectSameAsWhole(block);
+  // A stated window of 128 KiB: the window grows from its first size, then wraps.
+  block.replace(field + 1, 4, test::Hex("00 00 02 00"));
+  ExpectSameAsWhole(block);
+  block.replace(field + 1, 4, test::Hex("00 10 00 00"));
   Bytes flipped = block;
   flipped[flipped.size() / 2] ^= 0x40;
   ExpectSameAsWhole(flipped);
@@ -76,6 +84,53 @@ TEST(StreamDecode, AnEarlyEndMarkStandsForZerosThatNeedNotBeMade) {
   EXPECT_EQ(lean.result.Status, BlockStatus::Ok);
   EXPECT_EQ(lean.bytes, data);
   EXPECT_EQ(lean.result.ZeroTail, stated - data.size());
+}
+
+// Stands in for the decoder's allocator while it lives: counts what is held at once and
+// refuses more than a limit, so that a test can tell what a block costs without paying it.
+class AllocationProbe {
+ public:
+  explicit AllocationProbe(std::size_t limit) : saved_(gLzmaAllocator) {
+    gLimit = limit;
+    gHeld = gPeak = 0;
+    gLzmaAllocator.Alloc = [](void*, size_t size) -> void* {
+      if (size > gLimit - gHeld) return nullptr;
+      auto* block = static_cast<std::size_t*>(std::malloc(size + sizeof(std::max_align_t)));
+      if (!block) return nullptr;
+      *block = size;
+      gPeak = std::max(gPeak, gHeld += size);
+      return reinterpret_cast<char*>(block) + sizeof(std::max_align_t);
+    };
+    gLzmaAllocator.Free = [](void*, void* address) {
+      if (!address) return;
+      auto* block = reinterpret_cast<std::size_t*>(static_cast<char*>(address) - sizeof(std::max_align_t));
+      gHeld -= *block;
+      std::free(block);
+    };
+  }
+  ~AllocationProbe() { gLzmaAllocator = saved_; }
+  std::size_t Peak() const { return gPeak; }
+
+ private:
+  static inline std::size_t gLimit = 0, gHeld = 0, gPeak = 0;
+  ISzAlloc saved_;
+};
+
+TEST(StreamDecode, MemoryFollowsTheOutputNotTheStatedSizes) {
+  // A few hundred bytes that state a 1 GiB dictionary and 1 GiB of output: the window grows
+  // with what the stream makes, so decoding them takes little.
+  const Bytes data = CompressibleBytes(300, 5);
+  Bytes block = test::EndMarkBlock(data, kMaxBlockDataSize);
+  block.replace(5, 4, test::Hex("00 00 00 40"));
+  const AllocationProbe probe(std::size_t{1} << 20);
+  const Streamed lean = Stream(block, false);
+  EXPECT_EQ(lean.result.Status, BlockStatus::Ok);
+  EXPECT_EQ(lean.bytes, data);
+  EXPECT_EQ(lean.result.ZeroTail, kMaxBlockDataSize - data.size());
+  EXPECT_LT(probe.Peak(), std::size_t{256} << 10);
+  // Cut before its end, the same block is refused, as cheaply.
+  EXPECT_EQ(Stream(block.substr(0, block.size() - 8)).result.Status, BlockStatus::Corrupt);
+  EXPECT_LT(probe.Peak(), std::size_t{256} << 10);
 }
 
 TEST(StreamDecode, TheSinkCanStopIt) {

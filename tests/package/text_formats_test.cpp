@@ -10,6 +10,7 @@ namespace zv {
 namespace {
 
 using test::Hex;
+using test::ReadFileList;
 using test::Utf16;
 
 TEST(ParseInfo, ReadsWhatTheBuilderWrites) {
@@ -160,7 +161,7 @@ TEST(FileList, BuildsAndSplitsBack) {
   EXPECT_EQ(*list, "DIR文件夹\r\n" + Hex("F6E5D4C3B2A1D901") + "文件夹\\a.txt\r\nDIR文件夹\\sub\r\n" +
                        Hex("0100000000000000") + "文件夹\\sub\\b\r\n" + Hex("EFCDAB8967452301") +
                        "top.bin");
-  const auto read = SplitFileList(*list);
+  const auto read = ReadFileList(*list);
   ASSERT_TRUE(read);
   ASSERT_EQ(read->size(), entries.size());
   for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -174,25 +175,57 @@ TEST(FileList, BuildsAndSplitsBack) {
 
 TEST(FileList, EmptyAndShortEntriesAreCorrupt) {
   const Bytes file = Hex("0102030405060708") + "x";
-  EXPECT_TRUE(SplitFileList(file + "\r\n"));  // an empty entry at the very end is ignored
-  EXPECT_EQ(SplitFileList(file + "\r\n")->size(), 1u);
-  EXPECT_TRUE(SplitFileList("")->empty());
-  EXPECT_FALSE(SplitFileList("\r\n"));
-  EXPECT_FALSE(SplitFileList(file + "\r\n\r\n" + file));
-  EXPECT_FALSE(SplitFileList(file + "\r\n\r\n"));
-  EXPECT_FALSE(SplitFileList(Hex("0102030405060708")));  // a time without a name
-  EXPECT_FALSE(SplitFileList("x\r\n" + file));
-  EXPECT_TRUE(SplitFileList("DIR"));  // a folder without a path: caught by the path check
-  EXPECT_TRUE(FindUnsafeEntry(*SplitFileList("DIR")));
+  EXPECT_TRUE(ReadFileList(file + "\r\n"));  // an empty entry at the very end is ignored
+  EXPECT_EQ(ReadFileList(file + "\r\n")->size(), 1u);
+  EXPECT_TRUE(ReadFileList("")->empty());
+  EXPECT_FALSE(ReadFileList("\r\n"));
+  EXPECT_FALSE(ReadFileList(file + "\r\n\r\n" + file));
+  EXPECT_FALSE(ReadFileList(file + "\r\n\r\n"));
+  EXPECT_FALSE(ReadFileList(Hex("0102030405060708")));  // a time without a name
+  EXPECT_FALSE(ReadFileList("x\r\n" + file));
+  EXPECT_TRUE(ReadFileList("DIR"));  // a folder without a path: caught by the path check
+  EXPECT_TRUE(FindUnsafeEntry(*ReadFileList("DIR")));
+}
+
+TEST(FileList, ReadsAlikeWhateverPiecesTheDecoderHandsOver) {
+  // A CR LF may arrive split between two pieces, or a piece may hold nothing but one.
+  const Bytes list = "DIRa\r\n" + Hex("0102030405060708") + "a\\b\r\r\nDIRc\r\n" +
+                     Hex("0D0E030405060708") + "x\r\n";
+  const auto whole = ReadFileList(list);
+  ASSERT_TRUE(whole);
+  ASSERT_EQ(whole->size(), 4u);
+  EXPECT_EQ((*whole)[1].PathUtf8, "a\\b\r");
+  for (std::size_t piece = 1; piece < list.size(); ++piece) {
+    const auto read = ReadFileList(list, piece);
+    ASSERT_TRUE(read) << piece;
+    ASSERT_EQ(read->size(), whole->size()) << piece;
+    for (std::size_t i = 0; i < read->size(); ++i)
+      EXPECT_EQ((*read)[i].PathUtf8, (*whole)[i].PathUtf8) << piece;
+  }
+  EXPECT_FALSE(ReadFileList("DIRa\r\n\r\nDIRb", 5));  // the empty entry's CR LF split off
+}
+
+TEST(FileList, ListsBeyondTheBoundsAreCorrupt) {
+  // A few bytes of stream may state millions of entries: the reader stops at the bound, never
+  // holding more than it allows.
+  Bytes list;
+  for (std::size_t i = 0; i < kMaxFileListEntries; ++i) list += "DIRa\r\n";
+  list.pop_back();
+  list.pop_back();
+  EXPECT_EQ(ReadFileList(list, 4096)->size(), kMaxFileListEntries);
+  EXPECT_FALSE(ReadFileList(list + "\r\nDIRa", 4096));
+  FileListReader reader;
+  EXPECT_FALSE(reader.Put(Bytes(kMaxTextBlockSize + 1, 'a')));
+  EXPECT_FALSE(reader.Finish());
 }
 
 TEST(FileList, TimesThatDoNotSplitBack) {
   // Why StorableFileTime exists: a time starting with "DIR" reads as a folder, and a CR LF
   // inside a time splits the entry.
-  const auto folder = SplitFileList(Hex("4449520000000000") + "x");
+  const auto folder = ReadFileList(Hex("4449520000000000") + "x");
   ASSERT_TRUE(folder);
   EXPECT_TRUE((*folder)[0].IsFolder);
-  EXPECT_FALSE(SplitFileList(Hex("01020D0A05060708") + "x"));
+  EXPECT_FALSE(ReadFileList(Hex("01020D0A05060708") + "x"));
 }
 
 TEST(UnsafePath, LeavingTheTargetFolderIsRefused) {
@@ -250,6 +283,13 @@ TEST(FileList, EntriesTheFolderCannotHoldAsListedClash) {
       {Folder("a"), File(1, "a/b"), File(2, "a\\B")},   // "/" is "\\" to Windows
       {File(1, "sub\\x")},                             // no entry makes "sub"
       {File(1, longName)},
+      // Windows folds every letter of the BMP by its upper-case table: Greek, Cyrillic, the
+      // digraphs, fullwidth forms.
+      {File(1, "Σ.txt"), File(2, "σ.txt")},
+      {File(1, "Ǆ"), File(2, "ǆ")},
+      {File(1, "Ａ"), File(2, "ａ")},
+      {File(1, "Ж"), File(2, "ж")},
+      {Folder("Σ"), File(1, "σ")},
   };
   for (const auto& entries : clashing)
     EXPECT_EQ(FindClashingEntry(entries), entries.size() - 1) << entries.back().PathUtf8;

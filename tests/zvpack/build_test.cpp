@@ -424,6 +424,11 @@ TEST_F(RefusalTest, NamesThatDifferOnlyInCase) {
   const std::string message = Refusal(Options(output_));
   EXPECT_NE(message.find("APP.exe"), std::string::npos);
   EXPECT_NE(message.find("case"), std::string::npos);
+  // Windows folds every letter of the BMP, not only ASCII ones.
+  std::filesystem::remove(FsPath(src("bin/APP.exe")));
+  WriteBytes(src("bin/σ.txt"), "sigma");
+  WriteBytes(src("bin/Σ.txt"), "SIGMA");
+  EXPECT_NE(Refusal(Options(output_)).find("case"), std::string::npos);
 }
 #endif
 

@@ -155,6 +155,12 @@ TEST_F(InspectTest, UnsafePathsAreRefusedBeforeAnythingIsWritten) {
       {FileEntry(kSampleTime, "evil.")},     // Windows would create "evil"
       {FileEntry(kSampleTime, "bad\xFFname")},
       {FileEntry(kSampleTime, "nested\\a.txt")},  // no folder entry for "nested"
+      // One name to Windows, which folds every letter of the BMP.
+      {FileEntry(kSampleTime, "Σ.txt"), FileEntry(kSampleTime, "σ.txt")},
+      {FileEntry(kSampleTime, "Ǆ"), FileEntry(kSampleTime, "ǆ")},
+      {FileEntry(kSampleTime, "Ａ"), FileEntry(kSampleTime, "ａ")},
+      {FileEntry(kSampleTime, "Ж"), FileEntry(kSampleTime, "ж")},
+      {FolderEntry("Σ"), FileEntry(kSampleTime, "σ")},
   };
   for (const std::vector<Bytes>& list : lists) {
     SCOPED_TRACE(Printable(list.back()));

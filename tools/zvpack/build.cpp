@@ -156,9 +156,9 @@ std::string ResolveProgram(const std::string& typed, const SourceTree& tree, con
     }
   }
   if (!found) {
-    const std::string folded = FoldCase(path);
+    const Text key = PathKey(Utf8ToWide(path));
     for (const TreeEntry& entry : tree.entries) {
-      if (FoldCase(entry.path) == folded) found = &entry;
+      if (PathKey(Utf8ToWide(entry.path)) == key) found = &entry;
     }
   }
   if (!found) Refuse("--program " + typed, "is not a file of the tree " + root);
@@ -173,7 +173,7 @@ void CheckOutputPlace(const std::string& output, const std::string& source) {
   const std::string target = AbsolutePath(output);
   if (!root.empty() && root.back() != kPathSeparator) root += kPathSeparator;
 #ifdef _WIN32
-  const bool inside = FoldCase(target).starts_with(FoldCase(root));  // Windows ignores case
+  const bool inside = PathKey(Utf8ToWide(target)).starts_with(PathKey(Utf8ToWide(root)));
 #else
   const bool inside = target.starts_with(root);
 #endif
@@ -289,6 +289,11 @@ BuildResult BuildInstaller(const BuildOptions& options) {
     Refuse(tree.entries[*bad].source, "cannot be stored in a package");
   }
   const std::optional<Bytes> list = BuildFileList(entries);
+  if (list && (entries.size() > kMaxFileListEntries || list->size() > kMaxTextBlockSize)) {
+    Refuse(options.source, "the tree is larger than a package's file list may be (" +
+                               std::to_string(kMaxFileListEntries) + " files and folders, " +
+                               std::to_string(kMaxTextBlockSize >> 20) + " MiB of names)");
+  }
   // The integrity line's value is known once everything after the information block is
   // written: the block is written with a placeholder and room to spare, then written again in
   // place. Readers stop after the decoded size a block states, so the spare bytes are never read.

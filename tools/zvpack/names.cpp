@@ -50,14 +50,6 @@ std::string PackagePathProblem(std::string_view path) {
   }
 }
 
-std::string FoldCase(std::string_view name) {
-  std::string folded(name);
-  for (char& c : folded) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return folded;
-}
-
 std::string NormalisePackagePath(std::string_view path) {
   std::string result;
   std::size_t start = 0;

@@ -16,9 +16,6 @@ std::string NameProblem(std::string_view name);
 // with a NameProblem. It refuses everything the package's IsUnsafePath does, and more.
 std::string PackagePathProblem(std::string_view path);
 
-// ASCII letters folded to lower case: Windows sees names that differ only so as one name.
-std::string FoldCase(std::string_view name);
-
 // The package form of a path typed by a user: "/" becomes "\", leading ".\" pieces and
 // doubled separators are dropped.
 std::string NormalisePackagePath(std::string_view path);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <map>
 
-#include "package/format.h"
+#include "package/package.h"
 #include "tools/zvpack/errors.h"
 #include "tools/zvpack/names.h"
 #include "tools/zvpack/platform.h"
@@ -40,11 +40,11 @@ void Walk(const std::string& folder, const std::string& packagePrefix, SourceTre
   std::sort(items.begin(), items.end(),
             [](const DirItem& a, const DirItem& b) { return a.name < b.name; });
 
-  std::map<std::string, std::string> folded;  // case-folded name -> name as found
+  std::map<Text, std::string> folded;  // name as Windows compares it -> name as found
   for (const DirItem& item : items) {
     const std::string source = JoinPath(folder, item.name);
     CheckItem(item, source);
-    const auto [at, fresh] = folded.emplace(FoldCase(item.name), item.name);
+    const auto [at, fresh] = folded.emplace(PathKey(Utf8ToWide(item.name)), item.name);
     if (!fresh) {
       Refuse(source, "Windows cannot tell this name from \"" + at->second +
                          "\" in the same folder (names differ only in case)");
