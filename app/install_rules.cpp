@@ -38,11 +38,7 @@ FolderVerdict CheckTargetFolder(const Text& boxText) {
   return {FolderCheck::kOk, WithTrailingSeparator(text)};
 }
 
-bool IsBatchProgram(TextView programFile) {
-  constexpr TextView kSuffix = ZV_TEXT(".bat");
-  return programFile.size() >= kSuffix.size() &&
-         programFile.compare(programFile.size() - kSuffix.size(), kSuffix.size(), kSuffix) == 0;
-}
+bool IsBatchProgram(TextView programFile) { return programFile.ends_with(ZV_TEXT(".bat")); }
 
 CommandSwitches ReadCommandSwitches(TextView line) {
   // The program's path: up to its closing quote, or to the first space.
