@@ -1,5 +1,7 @@
 #include "app/install_rules.h"
 
+#include "package/package.h"
+
 namespace zv {
 
 ModulePath SplitModulePath(const Text& path) {
@@ -30,7 +32,7 @@ Text WithTrailingSeparator(const Text& text) {
 
 FolderVerdict CheckTargetFolder(const Text& boxText) {
   const Text text = TrimSpaces(boxText);
-  if (text.size() < 4) {
+  if (text.size() < kShortestTargetFolder) {
     if (text.size() >= 2 && text[1] == u':') return {FolderCheck::kBareDrive, Text()};
     return {FolderCheck::kBadPath, Text()};
   }

@@ -250,10 +250,10 @@ OpenPackage OpenInstaller(const std::string& path) {
   // From here on the package holds nothing the installer would refuse.
   package.infoLines = InfoLines(info);
 
-  // How long a target folder may be for the installer, which writes by plain paths ("C:\a",
-  // the shortest folder it takes, has 4 characters; the room counts the final "\").
+  // How long a target folder may be for the installer, which writes by plain paths (the room
+  // counts the folder's final "\").
   const std::size_t room = PlainPathRoom(contents.Entries);
-  package.longestTarget = room + 1 + 4 <= kMaxPlainPath ? kMaxPlainPath - room - 1 : 0;
+  package.longestTarget = room + 1 + kShortestTargetFolder <= kMaxPlainPath ? kMaxPlainPath - room - 1 : 0;
 
   std::uint64_t offset = contents.ContentOffset;
   Bytes buffer;
