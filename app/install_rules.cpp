@@ -1,5 +1,7 @@
 #include "app/install_rules.h"
 
+#include "package/package.h"
+
 namespace zv {
 
 ModulePath SplitModulePath(const Text& path) {
@@ -30,7 +32,7 @@ Text WithTrailingSeparator(const Text& text) {
 
 FolderVerdict CheckTargetFolder(const Text& boxText) {
   const Text text = TrimSpaces(boxText);
-  if (text.size() < 4) {
+  if (text.size() < kShortestTargetFolder) {
     if (text.size() >= 2 && text[1] == u':') return {FolderCheck::kBareDrive, Text()};
     return {FolderCheck::kBadPath, Text()};
   }
@@ -38,11 +40,7 @@ FolderVerdict CheckTargetFolder(const Text& boxText) {
   return {FolderCheck::kOk, WithTrailingSeparator(text)};
 }
 
-bool IsBatchProgram(TextView programFile) {
-  constexpr TextView kSuffix = ZV_TEXT(".bat");
-  return programFile.size() >= kSuffix.size() &&
-         programFile.compare(programFile.size() - kSuffix.size(), kSuffix.size(), kSuffix) == 0;
-}
+bool IsBatchProgram(TextView programFile) { return programFile.ends_with(ZV_TEXT(".bat")); }
 
 CommandSwitches ReadCommandSwitches(TextView line) {
   // The program's path: up to its closing quote, or to the first space.

@@ -38,6 +38,12 @@ void EnableButtons(bool next, bool cancel, bool back) {
 
 std::wstring gTargetFolder;
 
+const PackageContents& Contents() {
+  // Never destroyed (the process ends with it), so no copy is made and nothing is freed.
+  static const PackageContents contents = ReadContents(gPackage, /*withInfo=*/false);  // read at start-up
+  return contents;
+}
+
 std::wstring ProposedFolder() {
   return gSwitches.folder.empty() ? Join({gDefaultFolder, gWelcomeName}) : std::wstring(gSwitches.folder);
 }
@@ -55,6 +61,13 @@ bool PrepareTargetFolder(HWND form, const std::wstring& typed) {
   }
   gTargetFolder = verdict.folder;
   SetText(gForm1.text1, gTargetFolder);
+  // Every path the worker will write below the folder must fit: judged before the folder is
+  // made, so that nothing is written and a shorter folder can be chosen. (A list that cannot
+  // be read leaves the target alone here: the worker says what is wrong with it.)
+  if (gTargetFolder.size() + PlainPathRoom(Contents().Entries) > kMaxPlainPath) {
+    Tell(form, text::kPathTooLong, MB_ICONERROR, kExitFolder);
+    return false;
+  }
   if (!MakeFolderTree(gTargetFolder)) {
     Tell(form, text::kCannotCreate, MB_ICONERROR, kExitFolder, text::kSoftwareCaption);
     return false;
@@ -67,7 +80,7 @@ bool PrepareTargetFolder(HWND form, const std::wstring& typed) {
 void RunSpecialHandling() {
   if (gPackageInfo.PackageNumber != 1) return;
   if (!IsBatchProgram(gPackageInfo.ProgramFile)) return;
-  const std::wstring folder = gTargetFolder;
+  const std::wstring& folder = gTargetFolder;  // replaced last, by a path made from it
   ShellExecuteW(nullptr, L"open", Join({folder, gPackageInfo.ProgramFile}).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   gPackageInfo.ProgramFile = text::kRedirectProgram;
   if (!FileExists(Join({folder, text::kHallProgram}))) {

@@ -95,6 +95,9 @@ int RunSilently();
 // The folder the files go into, ending in "\": set when the folder page's Next (or the unattended
 // install) has checked and created it.
 extern std::wstring gTargetFolder;
+// The package's contents (without its information, read at start-up), read on first use: by
+// the target folder's check, whose paths must fit below it, and then by the worker.
+const PackageContents& Contents();
 // The folder the folder page proposes: the one given on the command line (/D=), or the default
 // parent folder and the package's name.
 std::wstring ProposedFolder();

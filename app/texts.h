@@ -58,6 +58,9 @@ inline constexpr wchar_t kCannotCreate[] =
     L"创建文件夹时出错，无法创建文件夹\r\n\r\n可能是以下原因造成的：\r\n\r\n1.磁盘已满，请换个盘安装！\r\n"
     L"2.此盘是光驱，请换个盘安装！\r\n3.没有此盘，请换个盘安装！\r\n4.文件夹名称有非法字符，请更名！\r\n\r\n"
     L"        　　　－－－－请自己检查后更正。";
+// The package's paths would not fit below the folder: Windows holds a whole path to 259 units.
+inline constexpr wchar_t kPathTooLong[] =
+    L"目标文件夹路径太长！！！\r\n\r\n软件中的文件路径较长，请选择较短的目标文件夹\r\n\r\n　　　－－－－感谢你使用【Zelv软件】";
 inline constexpr wchar_t kStartExtracting[] = L"开始解压文件...........";
 inline constexpr wchar_t kExtractDone[] = L"解压完成，请点“完成”";
 inline constexpr wchar_t kThreadFailed[] = L"无法启动解压线程，请重试。";

@@ -79,7 +79,7 @@ int ExtractPackage(HWND form) {
   // Everything is checked before a single file is written: a package that could not be
   // installed as listed (malformed list, a path leaving the target folder or clashing with
   // another) stops here.
-  const PackageContents contents = ReadContents(gPackage, /*withInfo=*/false);  // read at start-up
+  const PackageContents& contents = Contents();
   switch (contents.Status) {
     case PackageStatus::Ok:
       break;

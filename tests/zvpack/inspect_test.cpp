@@ -83,6 +83,11 @@ TEST_F(InspectTest, ListShowsInformationAndEntries) {
   EXPECT_EQ(json["entries"][1]["lastWrite"], "2024-02-01T04:16:07.8901234Z");
   EXPECT_EQ(json["entries"][4]["size"], 0);
   EXPECT_EQ(json["files"], 3);
+  EXPECT_EQ(json["infoTruncated"].size(), 0u);
+  EXPECT_FALSE(json["entries"][1].contains("truncated"));
+  // "sub\a.txt" is the longest path; its partial file "sub\~zvsetup.partial" needs the most.
+  EXPECT_EQ(json["longestPath"], 9);
+  EXPECT_EQ(json["longestTargetFolder"], 259 - 20 - 1);
 }
 
 TEST_F(InspectTest, VerifyPassesASoundInstaller) {
@@ -94,6 +99,11 @@ TEST_F(InspectTest, VerifyPassesASoundInstaller) {
   EXPECT_EQ(result.files, 3u);
   EXPECT_EQ(result.bytes, 1005u);
   EXPECT_EQ(RunInProcess({"verify", scratch_ / "setup.exe", "--quiet"}), kExitOk);
+  const RunResult verified = RunBinary({"verify", scratch_ / "setup.exe"});
+  EXPECT_NE(verified.out.find(": longest path 9 UTF-16 units; the installer takes a target folder of up to 238 "
+                              "characters\n"),
+            std::string::npos)
+      << verified.out;
 }
 
 // A block that states more bytes than its stream holds: the decoder runs dry.
@@ -228,6 +238,98 @@ TEST_F(InspectTest, MessagesAndListingsShowPackageTextsCutAndEscaped) {
                 {EncodeBlock("x"), EncodeBlock("y")})));
   EXPECT_NE(listing.find(Bytes(255, 'l')), std::string::npos);  // 255 units: shown whole
   EXPECT_EQ(Printable("a\x1B[31mb"), "a\\x1B[31mb");           // no terminal escapes
+
+  // C1 controls and bidirectional overrides are escaped too, and a value of any size is cut:
+  // in the listing as Printable shows them, in JSON as \u escapes that read back as the text,
+  // with what was cut said.
+  const std::string disguised = "readme\u202Etxt.exe";  // shows as "readmeexe.txt"
+  const std::string deep = std::string(200, 'd') + "\\" + std::string(200, 'e');
+  const std::string installer = scratch_ / "terminal.exe";
+  WriteBytes(installer, HandMadeInstaller(kInfo + "\r\n版本号=\u009B31m1.0\r\n说明=" + Bytes(100000, 'v'),
+                                          JoinEntries({FileEntry(kSampleTime, "b.txt"), FileEntry(kSampleTime, disguised),
+                                                       FolderEntry(std::string(200, 'd')), FolderEntry(deep)}),
+                                          {EncodeBlock("b"), EncodeBlock("r")}));
+  const OpenPackage package = OpenInstaller(installer);
+  const std::string text = FormatListing(package);
+  EXPECT_NE(text.find("readme\\u202Etxt.exe\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("版本号=\\u009B31m1.0\n"), std::string::npos);
+  const std::string document = ListingJson(package);
+  for (const std::string& raw : {std::string("\u202E"), std::string("\u009B")}) {
+    EXPECT_EQ(text.find(raw), std::string::npos);
+    EXPECT_EQ(document.find(raw), std::string::npos);
+  }
+  EXPECT_LT(document.size(), 4000u);
+  const nlohmann::json json = nlohmann::json::parse(document);
+  EXPECT_EQ(json["entries"][1]["path"], disguised);
+  EXPECT_EQ(json["info"]["版本号"], "\u009B31m1.0");
+  EXPECT_EQ(json["info"]["说明"], Bytes(kShownUnits, 'v'));
+  EXPECT_EQ(json["infoTruncated"], nlohmann::json::array({"说明"}));
+  EXPECT_FALSE(json["entries"][2].contains("truncated"));
+  EXPECT_EQ(json["entries"][3]["truncated"], true);
+  EXPECT_EQ(json["entries"][3]["path"], deep.substr(0, kShownUnits));
+}
+
+// Folders nested this deep (and the files in them): one folder below the other, each name of
+// the given bytes but the last, which takes the rest, so that the chain is exactly length bytes.
+std::vector<Bytes> NestedFolders(std::size_t length, std::size_t name, std::string* path) {
+  std::vector<Bytes> entries;
+  path->clear();
+  while (path->size() < length) {
+    if (!path->empty()) *path += '\\';
+    const std::size_t left = length - path->size();
+    // Never a last name of nothing: a level that would leave one byte takes one byte less.
+    const std::size_t take = left <= name ? left : left == name + 1 ? name - 1 : name;
+    *path += std::string(take, static_cast<char>('a' + entries.size() % 26));
+    entries.push_back(FolderEntry(*path));
+  }
+  return entries;
+}
+
+// A path the system cannot take is refused before anything is written, naming it: paths longer
+// than any the system takes, and on POSIX, where a name and a path are limits in bytes, a name
+// of 100 Chinese characters (300 bytes) and a file whose partial file's path would not fit.
+TEST_F(InspectTest, ExtractRefusesPathsTheSystemCannotTakeBeforeWriting) {
+  const std::string out = scratch_ / "out";
+  std::string path;
+  // 32,880 units: more than Windows takes even as "\\?\" path, and more than PATH_MAX.
+  std::vector<Bytes> deep = NestedFolders(32880, 250, &path);
+  deep.push_back(FileEntry(kSampleTime, path + "\\x.txt"));
+  const std::string installer = Installer(deep, {EncodeBlock("x")}, "deep.exe");
+  EXPECT_EQ(Extract(installer, out), kExitInput);
+  EXPECT_FALSE(std::filesystem::exists(FsPath(out)));
+  const RunResult extracted = RunBinary({"extract", installer, out});
+  EXPECT_EQ(extracted.exitCode, kExitInput);
+  EXPECT_NE(extracted.err.find(out), std::string::npos) << extracted.err;
+#ifdef _WIN32
+  EXPECT_NE(extracted.err.find("Windows takes at most 32767"), std::string::npos) << extracted.err;
+#else
+  EXPECT_NE(extracted.err.find("(PATH_MAX)"), std::string::npos) << extracted.err;
+#endif
+  // verify says how long the longest path is, and that no target folder leaves room for it.
+  const RunResult verified = RunBinary({"verify", installer});
+  EXPECT_EQ(verified.exitCode, kExitOk) << verified.err;
+  EXPECT_NE(verified.out.find(": longest path 32886 UTF-16 units; too long for the installer below any target "
+                              "folder\n"),
+            std::string::npos)
+      << verified.out;
+  EXPECT_NE(verified.err.find("the installer cannot install it"), std::string::npos) << verified.err;
+  EXPECT_FALSE(std::filesystem::exists(FsPath(out)));
+
+#ifndef _WIN32
+  std::string chinese;
+  for (int i = 0; i < 100; ++i) chinese += "名";
+  EXPECT_EQ(Extract(Installer({FileEntry(kSampleTime, chinese)}, {EncodeBlock("x")}, "name.exe"), out), kExitInput);
+  EXPECT_FALSE(std::filesystem::exists(FsPath(out)));
+
+  // The folders end 4,085 bytes into the destination's path: "x" fits (4,087 bytes), the
+  // partial file beside it (4,102) does not.
+  std::vector<Bytes> tight = NestedFolders(4085 - out.size() - 1, 250, &path);
+  tight.push_back(FileEntry(kSampleTime, path + "\\x"));
+  const std::string partial = Installer(tight, {EncodeBlock("x")}, "partial.exe");
+  EXPECT_EQ(Extract(partial, out), kExitInput);
+  EXPECT_FALSE(std::filesystem::exists(FsPath(out)));
+  EXPECT_NE(RunBinary({"extract", partial, out}).err.find("~zvsetup.partial"), std::string::npos);
+#endif
 }
 
 TEST_F(InspectTest, DamagedLayoutsAreRefusedBeforeAnythingIsWritten) {

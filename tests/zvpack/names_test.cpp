@@ -88,6 +88,11 @@ TEST(TextHelpers, PrintableEscapesWhatATerminalWouldMangle) {
   EXPECT_EQ(Printable("a\nb"), "a\\x0Ab");
   EXPECT_EQ(Printable("a\xFF"), "a\\xFF");
   EXPECT_EQ(Printable("\xE4\xB8"), "\\xE4\\xB8");
+  // C1 controls (CSI, OSC …) and the bidirectional overrides and isolates: shown by number.
+  EXPECT_EQ(Printable("a\u009B31mb\u0085"), "a\\u009B31mb\\u0085");
+  EXPECT_EQ(Printable("setup\u202Etxt.exe"), "setup\\u202Etxt.exe");
+  EXPECT_EQ(Printable("\u202A\u202E\u2066\u2069"), "\\u202A\\u202E\\u2066\\u2069");
+  EXPECT_EQ(Printable("\u00A0\u2029\u2065\u206A"), "\u00A0\u2029\u2065\u206A");  // their neighbours stay
 }
 
 TEST(TextHelpers, ProgressLineShowsCountsSpeedAndTimeLeft) {

@@ -81,6 +81,10 @@ int Verify(const Arguments& args) {
     Say(args.installer + ": sound: " + std::to_string(result.files) + " files, " +
         std::to_string(result.folders) + " folders, " + Bytes(result.bytes) + " decoded" +
         (result.integrity == Integrity::Sound ? ", integrity line (CRC-32) matches" : ""));
+    Say(args.installer + ": longest path " + std::to_string(result.longestPath) + " UTF-16 units; " +
+        (result.longestTarget ? "the installer takes a target folder of up to " +
+                                    std::to_string(result.longestTarget) + " characters"
+                              : std::string("too long for the installer below any target folder")));
   }
   return kExitOk;
 }

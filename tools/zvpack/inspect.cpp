@@ -94,6 +94,30 @@ std::string Target(const std::string& destination, const PackageEntry& entry) {
   return JoinPath(destination, NativeRelativePath(entry.path));
 }
 
+// Where a file is written until it is whole: the one name per folder that a package may not
+// use (files are written one at a time).
+std::string PartialPath(const std::string& destination, const PackageEntry& entry) {
+  const std::string_view folder = std::string_view(entry.path).substr(0, entry.path.rfind('\\') + 1);
+  return JoinPath(JoinPath(destination, NativeRelativePath(folder)), WideToUtf8(kPartialFileName));
+}
+
+// Every path extraction hands the system must fit its limits, found before anything is written:
+// a package Windows holds may still not fit here (255 UTF-16 units of a name can be 765 bytes of
+// UTF-8), nor below a long destination.
+void CheckPathLengths(const OpenPackage& package, const std::string& destination) {
+  const auto check = [](const std::string& path, const std::string& target, const std::string& how) {
+    const std::string problem = PathLengthProblem(path);
+    if (!problem.empty()) Refuse(target, how + problem);
+  };
+  const std::string partial = "it is written as " + WideToUtf8(kPartialFileName) + " in its folder first, and ";
+  check(destination, destination, "");
+  for (const PackageEntry& entry : package.entries) {
+    const std::string target = Target(destination, entry);
+    check(target, target, "");
+    if (!entry.folder) check(PartialPath(destination, entry), target, partial);
+  }
+}
+
 // Everything in the destination that would stop or misdirect the extraction, found before
 // anything is written.
 void CheckDestination(const OpenPackage& package, const std::string& destination, bool force) {
@@ -226,9 +250,15 @@ OpenPackage OpenInstaller(const std::string& path) {
   // From here on the package holds nothing the installer would refuse.
   package.infoLines = InfoLines(info);
 
+  // How long a target folder may be for the installer, which writes by plain paths (the room
+  // counts the folder's final "\").
+  const std::size_t room = PlainPathRoom(contents.Entries);
+  package.longestTarget = room + 1 + kShortestTargetFolder <= kMaxPlainPath ? kMaxPlainPath - room - 1 : 0;
+
   std::uint64_t offset = contents.ContentOffset;
   Bytes buffer;
   for (const FileListEntry& item : contents.Entries) {
+    package.longestPath = std::max(package.longestPath, item.Path.size());
     PackageEntry entry;
     entry.folder = item.IsFolder;
     entry.path = WideToUtf8(item.Path);  // the name the installer creates
@@ -277,13 +307,23 @@ std::string FormatListing(const OpenPackage& package) {
 }
 
 std::string ListingJson(const OpenPackage& package) {
+  // Cut as the listing cuts them: a package may state a value of megabytes.
+  const auto cut = [](const std::string& text) { return std::string(CutToUnits(text)); };
   nlohmann::ordered_json info = nlohmann::ordered_json::object();
-  for (const auto& [key, value] : package.infoLines) info[key] = value;
+  nlohmann::ordered_json infoTruncated = nlohmann::ordered_json::array();
+  for (const auto& [key, value] : package.infoLines) {
+    const std::string shownKey = cut(key);
+    const std::string shownValue = cut(value);
+    info[shownKey] = shownValue;
+    if (shownKey.size() < key.size() || shownValue.size() < value.size()) infoTruncated.push_back(shownKey);
+  }
   nlohmann::ordered_json entries = nlohmann::ordered_json::array();
   for (const PackageEntry& entry : package.entries) {
     nlohmann::ordered_json item;
     item["kind"] = entry.folder ? "folder" : "file";
-    item["path"] = entry.path;
+    const std::string path = cut(entry.path);
+    item["path"] = path;
+    if (path.size() < entry.path.size()) item["truncated"] = true;
     if (!entry.folder) {
       item["size"] = entry.size;
       item["lastWrite"] = FormatFileTimeUtc(entry.fileTime);
@@ -294,16 +334,21 @@ std::string ListingJson(const OpenPackage& package) {
   nlohmann::ordered_json document;
   document["installer"] = package.installer;
   document["info"] = std::move(info);
+  document["infoTruncated"] = std::move(infoTruncated);
   document["entries"] = std::move(entries);
   document["files"] = package.files;
   document["folders"] = package.folders;
   document["bytes"] = package.bytes;
-  return document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+  document["longestPath"] = package.longestPath;
+  document["longestTargetFolder"] = package.longestTarget;
+  return EscapeTerminalControls(
+             document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)) + "\n";
 }
 
 ExtractResult ExtractInstaller(const std::string& installer, const std::string& destination,
                                const ExtractOptions& options) {
   const OpenPackage package = OpenInstaller(installer);
+  CheckPathLengths(package, destination);
   CheckDestination(package, destination, options.force);
   std::string reason;
   if (!CreateFolders(destination, &reason)) Refuse(destination, "cannot create: " + reason);
@@ -327,10 +372,7 @@ ExtractResult ExtractInstaller(const std::string& installer, const std::string& 
     // Written under a temporary name beside the target and moved over it only when whole:
     // a damaged block or a failed write never leaves a torn file in the target's place, and
     // a link planted at the target is replaced, not written through.
-    // The one name per folder that a package may not use (files are written one at a time).
-    const std::string_view folder = std::string_view(entry.path).substr(0, entry.path.rfind('\\') + 1);
-    const std::string partial =
-        JoinPath(JoinPath(destination, NativeRelativePath(folder)), WideToUtf8(kPartialFileName));
+    const std::string partial = PartialPath(destination, entry);
     const RemovedOnInterrupt interrupted(partial);
     OutputFile file;
     if (!file.Create(partial, &reason)) Refuse(target, "cannot write: " + reason);
@@ -372,6 +414,8 @@ VerifyResult VerifyInstaller(const std::string& installer, ProgressLine* progres
   const OpenPackage package = OpenInstaller(installer);
   VerifyResult result;
   result.folders = package.folders;
+  result.longestPath = package.longestPath;
+  result.longestTarget = package.longestTarget;
   if (progress) progress->Begin("verifying", package.files, package.bytes);
   for (const PackageEntry& entry : package.entries) {
     if (entry.folder) continue;
@@ -401,6 +445,11 @@ VerifyResult VerifyInstaller(const std::string& installer, ProgressLine* progres
   } else if (result.integrity == Integrity::NoKey) {
     result.notes.push_back(Describe(installer, "the package carries no integrity line (\"CRC32=\"): "
                                                "only its blocks could be checked"));
+  }
+  if (package.longestTarget == 0) {
+    result.notes.push_back(Describe(installer, "the installer cannot install it: below any target folder "
+                                               "a path would be longer than the " + std::to_string(kMaxPlainPath) +
+                                               " UTF-16 units Windows allows it"));
   }
   if (program == package.entries.end()) {
     result.notes.push_back(Describe(installer, "the program to start (\"" +

@@ -55,6 +55,10 @@ struct OpenPackage {
   std::size_t files = 0;
   std::size_t folders = 0;
   std::uint64_t bytes = 0;  // decoded size of all files
+  std::size_t longestPath = 0;  // UTF-16 units of the longest entry path
+  // The longest target folder (typed, without its final "\") the installer can write every
+  // entry below (PlainPathRoom); 0 when not even the shortest it takes ("C:\a") will do.
+  std::size_t longestTarget = 0;
 };
 
 // Opens an installer and checks everything an extractor relies on before it writes: marker,
@@ -67,7 +71,8 @@ OpenPackage OpenInstaller(const std::string& path);
 // "zvpack list": the information lines, then one line per entry (kind, size, last-write time
 // in UTC, path) and a total.
 std::string FormatListing(const OpenPackage& package);
-// The same as a JSON document.
+// The same as a JSON document (its shape is in the README). Keys, values and paths are cut as
+// the listing cuts them (kShownUnits), and say so.
 std::string ListingJson(const OpenPackage& package);
 
 struct ExtractOptions {
@@ -97,6 +102,8 @@ struct VerifyResult {
                                       // package whose bytes fail its integrity line
   std::vector<std::string> notes;     // things an installer survives but a user should know
   Integrity integrity = Integrity::NoKey;
+  std::size_t longestPath = 0;  // as OpenPackage has them
+  std::size_t longestTarget = 0;
 };
 // "zvpack verify": OpenInstaller's checks, then every content block decoded. The package is
 // sound when problems is empty.

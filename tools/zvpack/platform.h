@@ -98,6 +98,12 @@ class OutputFile {
   std::uint64_t lastWrite_ = 0;
 };
 
+// Why the system could not take path for a file or folder it makes, or empty when it can: on
+// POSIX a name over NAME_MAX bytes or a path of PATH_MAX bytes or more (as given: a relative
+// path is not made absolute by the system either); on Windows, where long paths take the
+// "\\?\" form, a name over 255 UTF-16 units or a path over 32,767.
+std::string PathLengthProblem(const std::string& path);
+
 // Every missing level of the path. True when the folder exists afterwards (also when it
 // existed before).
 bool CreateFolders(const std::string& path, std::string* error);

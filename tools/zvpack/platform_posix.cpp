@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -135,6 +137,22 @@ bool OutputFile::Close(std::string* error) {
     if (::futimens(Descriptor(file_), times) != 0) return Fail(error);
   }
   return ::close(static_cast<int>(file_.release())) == 0 || Fail(error);
+}
+
+std::string PathLengthProblem(const std::string& path) {
+  if (path.size() >= PATH_MAX) {
+    return "the path has " + std::to_string(path.size()) + " bytes; this system takes at most " +
+           std::to_string(PATH_MAX - 1) + " (PATH_MAX)";
+  }
+  for (std::size_t start = 0; start < path.size();) {
+    const std::size_t end = std::min(path.find('/', start), path.size());
+    if (end - start > NAME_MAX) {
+      return "a name in it has " + std::to_string(end - start) + " bytes; this system takes at most " +
+             std::to_string(NAME_MAX) + " (NAME_MAX)";
+    }
+    start = end + 1;
+  }
+  return {};
 }
 
 bool CreateFolders(const std::string& path, std::string* error) {

@@ -185,6 +185,26 @@ bool OutputFile::Close(std::string* error) {
   return ::CloseHandle(reinterpret_cast<HANDLE>(file_.release())) || Fail(error);
 }
 
+std::string PathLengthProblem(const std::string& path) {
+  // The system's form of the path: the "\\?\" prefix and the folder it lies in for a long one.
+  constexpr std::size_t kMaxWidePath = 32767;  // what a UNICODE_STRING holds
+  constexpr std::size_t kMaxName = 255;
+  const std::wstring wide = WidePath(path);
+  if (wide.size() > kMaxWidePath) {
+    return "the path has " + std::to_string(wide.size()) + " UTF-16 units; Windows takes at most " +
+           std::to_string(kMaxWidePath);
+  }
+  for (std::size_t start = 0; start < wide.size();) {
+    const std::size_t end = std::min(wide.find_first_of(L"\\/", start), wide.size());
+    if (end - start > kMaxName) {
+      return "a name in it has " + std::to_string(end - start) + " UTF-16 units; Windows takes at most " +
+             std::to_string(kMaxName);
+    }
+    start = end + 1;
+  }
+  return {};
+}
+
 bool CreateFolders(const std::string& path, std::string* error) {
   for (std::size_t at = path.find_first_of("\\/", 1); at != std::string::npos;
        at = path.find_first_of("\\/", at + 1)) {
