@@ -60,9 +60,12 @@ inline constexpr InfoKey kKeyProgramFile{"文件名=", ZV_TEXT("文件名=")};
 inline constexpr InfoKey kKeyDate{"日期=", ZV_TEXT("日期=")};
 inline constexpr InfoKey kKeyVersion{"版本号=", ZV_TEXT("版本号=")};
 inline constexpr InfoKey kKeyDescription{"说明=", ZV_TEXT("说明=")};
-// Written after the others: the CRC-32 (polynomial 0xEDB88320) of every package byte after
-// record 0 up to the end of the last content record, as 8 upper-case hex digits. Readers that
-// do not know the key ignore it; a signature appended after the package is not covered.
+// The integrity line, written as the last line: the CRC-32 (polynomial 0xEDB88320), as 8
+// upper-case hex digits, of the decoded information lines before it (each with its CR LF),
+// continued over every package byte after record 0 up to the end of the last content record.
+// Readers that do not know the key ignore it; a signature appended after the package is not
+// covered. Packages written before it carry "CRC32=", the same without the information lines.
+inline constexpr ByteView kKeyCrc32All{"CRC32ALL="};
 inline constexpr ByteView kKeyCrc32{"CRC32="};
 inline constexpr std::size_t kCrc32Digits = 8;
 

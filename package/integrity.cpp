@@ -1,4 +1,5 @@
-// The package's integrity line: CRC-32 over everything after the information block.
+// The package's integrity line: CRC-32 over the information lines before it and everything
+// after the information block.
 #include <algorithm>
 
 #include "package/package.h"
@@ -34,17 +35,20 @@ std::uint32_t Crc32(std::uint32_t crc, ByteView bytes) {
 
 IntegrityLine ReadIntegrityLine(ByteView info) {
   IntegrityLine line;
+  // The line stands last, after the lines it covers.
   std::vector<ByteView> lines;
-  for (std::size_t n = 0, count = SplitLines(info, kLineBreak, lines); n < count; ++n) {
-    if (lines[n].substr(0, kKeyCrc32.size()) != kKeyCrc32) continue;
-    const ByteView digits = lines[n].substr(kKeyCrc32.size());
-    line.Present = true;
-    line.Readable = digits.size() == kCrc32Digits &&
-                    digits.find_first_not_of("0123456789ABCDEF") == ByteView::npos;
-    line.Crc32 = 0;
-    for (const char digit : line.Readable ? digits : ByteView())
-      line.Crc32 = (line.Crc32 << 4) | static_cast<std::uint32_t>(digit <= '9' ? digit - '0' : digit - 'A' + 10);
-  }
+  if (SplitLines(info, kLineBreak, lines) == 0) return line;
+  ByteView digits = lines.back();
+  line.CoversInfo = digits.starts_with(kKeyCrc32All);
+  if (!line.CoversInfo && !digits.starts_with(kKeyCrc32)) return line;
+  line.Present = true;
+  const auto covered = static_cast<std::size_t>(digits.data() - info.data());
+  line.InfoCrc32 = Crc32(0, info.substr(0, line.CoversInfo ? covered : 0));
+  digits.remove_prefix(line.CoversInfo ? kKeyCrc32All.size() : kKeyCrc32.size());
+  line.Readable = digits.size() == kCrc32Digits &&
+                  digits.find_first_not_of("0123456789ABCDEF") == ByteView::npos;
+  for (const char digit : line.Readable ? digits : ByteView())
+    line.Crc32 = (line.Crc32 << 4) | static_cast<std::uint32_t>(digit <= '9' ? digit - '0' : digit - 'A' + 10);
   return line;
 }
 
@@ -62,7 +66,7 @@ Integrity CheckIntegrity(const PackageSource& source, const IntegrityLine& line)
   }
   constexpr std::size_t kPiece = std::size_t{256} << 10;
   Bytes buffer;
-  std::uint32_t crc = 0;
+  std::uint32_t crc = line.InfoCrc32;
   for (std::uint64_t at = LocateRecord(source, kFirstRecordOffset).Next; at < end;) {
     const ByteView piece = source.Read(at, static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, end - at)), buffer);
     if (piece.empty()) return Integrity::Damaged;  // a read error: the bytes cannot be vouched for

@@ -153,6 +153,9 @@ struct StreamedBlock {
   BlockStatus Status = BlockStatus::Empty;  // what DecodeBlockChecked would say of the block
   bool Stopped = false;                     // the sink returned false
   std::uint64_t ZeroTail = 0;  // without padding: zero bytes left out at the end (see below)
+  // Ok, and the stream ends where its data does: the range coder's code back at 0 or an end
+  // mark read, no undecoded byte left, and nothing after it in the block but zero bytes.
+  bool EndsCleanly = false;
 };
 // Decodes the block of record from source piece by piece, reading the block in pieces too:
 // sink receives the S decoded bytes in order. Memory: the dictionary, which grows with the
@@ -169,8 +172,9 @@ StreamedBlock DecodeRecordStream(const PackageSource& source, const RecordSpan& 
 inline constexpr std::size_t kMaxTextBlockSize = std::size_t{16} << 20;
 // The decoded bytes of a small block that is read whole (the information block, the file list),
 // without the zero tail: ZeroTail tells its length, which out never holds, so a stated size
-// costs nothing to judge. Status Corrupt beyond kMaxTextBlockSize, OutOfMemory when out cannot
-// grow; out is empty unless Ok.
+// costs nothing to judge. Status Corrupt beyond kMaxTextBlockSize or when the stream does not
+// end cleanly (a damaged block seldom does), OutOfMemory when out cannot grow; out is empty
+// unless Ok.
 StreamedBlock DecodeRecordText(const PackageSource& source, const RecordSpan& record, Bytes& out);
 
 // ---- Information block ---------------------------------------------------------------------
@@ -339,23 +343,26 @@ std::size_t CountFiles(const std::vector<FileListEntry>& entries);
 // CRC-32 (polynomial 0xEDB88320) of bytes, continuing from crc (0 to start).
 std::uint32_t Crc32(std::uint32_t crc, ByteView bytes);
 
-// The "CRC32=" line of a decoded information block (a later line replaces an earlier one):
-// whether it is there, and its value when it is exactly 8 upper-case hex digits.
+// The integrity line, the last line of a decoded information block: "CRC32ALL=" (format.h), or
+// in packages written before it "CRC32=". Whether it is there, and its value when it is exactly
+// 8 upper-case hex digits.
 struct IntegrityLine {
   bool Present = false;
   bool Readable = false;  // a line with anything else is damage
+  bool CoversInfo = false;  // "CRC32ALL=": the information lines before it are covered too
   std::uint32_t Crc32 = 0;
+  std::uint32_t InfoCrc32 = 0;  // CRC-32 of the lines covered (0: none), where the check starts
 };
 IntegrityLine ReadIntegrityLine(ByteView info);
 
 enum class Integrity {
-  NoKey,      // the package carries no "CRC32=" line: nothing to check
+  NoKey,      // the package carries no integrity line: nothing to check
   Sound,      // the bytes have the CRC-32 the line states
   Damaged,    // they differ, the line is unreadable, or the package ends before its records do
   Unreadable  // the file list cannot be read (the one reader's checks say why)
 };
 // Reads the package from after record 0 to the end of its last content record, a piece at a
-// time, and compares the CRC-32 with the line.
+// time, continuing the CRC-32 from line.InfoCrc32, and compares it with the line.
 Integrity CheckIntegrity(const PackageSource& source, const IntegrityLine& line);
 
 

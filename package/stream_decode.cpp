@@ -115,6 +115,13 @@ StreamedBlock DecodeRecordStream(const PackageSource& source, const RecordSpan& 
         (made == 0 && taken == 0))
       return result;
   }
+  // A clean end: the stream ends with its data (the range coder's code back at 0, or an end mark
+  // read) and nothing follows it in the block but zero bytes, the room a writer may keep to
+  // rewrite the block in place. Damage rarely ends so.
+  while (!piece.empty() && piece.front() == 0) piece.remove_prefix(1);
+  result.EndsCleanly = (status == LZMA_STATUS_MAYBE_FINISHED_WITHOUT_MARK ||
+                        status == LZMA_STATUS_FINISHED_WITH_MARK) &&
+                       piece.empty() && consumed == record.BlockLength;
   result.Status = BlockStatus::Ok;
   result.ZeroTail = left;
   if (padZeros && left > 0) {
@@ -144,6 +151,7 @@ StreamedBlock DecodeRecordText(const PackageSource& source, const RecordSpan& re
       /*padZeros=*/false);
   // Stopped beyond the bound, the block stays Corrupt.
   if (!fits) result.Status = BlockStatus::OutOfMemory;
+  if (result.Status == BlockStatus::Ok && !result.EndsCleanly) result.Status = BlockStatus::Corrupt;
   if (result.Status != BlockStatus::Ok) Bytes().swap(out);
   return result;
 }

@@ -67,9 +67,15 @@ Bytes BuildInfoBlock(const InfoFields& fields) {
     static const char kDigits[] = "0123456789ABCDEF";
     Bytes digits(kCrc32Digits, '0');
     for (std::size_t i = 0; i < kCrc32Digits; ++i) digits[i] = kDigits[(*fields.Crc32 >> (28 - 4 * i)) & 0xF];
-    AppendLine(out, kKeyCrc32, digits);
+    AppendLine(out, kKeyCrc32All, digits);
   }
   return out;
+}
+
+std::uint32_t IntegrityCrcStart(const InfoFields& fields) {
+  InfoFields lines = fields;
+  lines.Crc32.reset();
+  return Crc32(0, BuildInfoBlock(lines) + Bytes(kLineBreak));
 }
 
 bool IsStorableFileTime(std::uint64_t fileTime) {
@@ -156,17 +162,18 @@ bool PackageWriter::Begin(const InfoFields& info, const std::vector<FileListEntr
   const Bytes infoBlock = EncodeBlock(BuildInfoBlock(info), options);
   const Bytes listBlock = EncodeBlock(*list, options);
   if (infoBlock.empty() || (listBlock.empty() && !list->empty())) return false;
-  return BeginBlocks(infoBlock, listBlock, CountFiles(entries));
+  return BeginBlocks(infoBlock, listBlock, CountFiles(entries), IntegrityCrcStart(info));
 }
 
 bool PackageWriter::BeginBlocks(ByteView infoBlock, ByteView fileListBlock,
-                                std::size_t fileCount) {
+                                std::size_t fileCount, std::uint32_t crcStart) {
   if (stage_ != Stage::Start) {
     stage_ = Stage::Failed;
     return false;
   }
   const Bytes marker = AssembleMarker();
   if (!(Put(marker) && Put(kMagic) && PutRecord(infoBlock))) return false;
+  crc_ = crcStart;
   crcRuns_ = true;
   if (!PutRecord(fileListBlock)) return false;
   stage_ = Stage::Contents;

@@ -75,7 +75,7 @@ struct InfoFields {
   Bytes Date;               // "日期="
   Bytes Version;            // "版本号="
   Bytes Description;        // "说明="
-  std::optional<std::uint32_t> Crc32;  // "CRC32=", the last line, when set
+  std::optional<std::uint32_t> Crc32;  // "CRC32ALL=", the last line, when set
 };
 
 enum class InfoIssueKind {
@@ -91,8 +91,12 @@ struct InfoIssue {
 // What a reader would not get back as written. BuildInfoBlock writes the fields regardless.
 std::vector<InfoIssue> CheckInfoFields(const InfoFields& fields);
 
-// "编号=" ... "说明=" lines in that order, CR LF between them, none after the last.
+// "编号=" ... "说明=" lines in that order (then "CRC32ALL=" when Crc32 is set), CR LF between
+// them, none after the last.
 Bytes BuildInfoBlock(const InfoFields& fields);
+// Where the integrity line's CRC-32 starts: that of the lines BuildInfoBlock writes before it,
+// each with its CR LF (the line's own value does not matter).
+std::uint32_t IntegrityCrcStart(const InfoFields& fields);
 
 // ---- File list -----------------------------------------------------------------------------
 
@@ -126,12 +130,15 @@ class PackageWriter {
  public:
   explicit PackageWriter(ByteSink sink) : sink_(std::move(sink)) {}
 
-  // Builds, checks and encodes the information block and the file list, then writes them.
-  // False (nothing written) when the list has an unstorable entry or encoding fails.
+  // Builds, checks and encodes the information block and the file list, then writes them, and
+  // starts IntegrityCrc32 at IntegrityCrcStart(info). False (nothing written) when the list has
+  // an unstorable entry or encoding fails.
   bool Begin(const InfoFields& info, const std::vector<FileListEntry>& entries,
              const EncodeOptions& options = {});
-  // The same with blocks already encoded; fileCount is the number of content records to come.
-  bool BeginBlocks(ByteView infoBlock, ByteView fileListBlock, std::size_t fileCount);
+  // The same with blocks already encoded; fileCount is the number of content records to come,
+  // crcStart where IntegrityCrc32 starts (IntegrityCrcStart of the information).
+  bool BeginBlocks(ByteView infoBlock, ByteView fileListBlock, std::size_t fileCount,
+                   std::uint32_t crcStart = 0);
   // The next file's block (EncodeBlock's result; empty for an empty file).
   bool AddContent(ByteView block);
   // The same for a block that is not held in memory whole: its length first, then exactly
@@ -142,9 +149,10 @@ class PackageWriter {
   bool Finish();
 
   std::uint64_t Written() const { return written_; }  // bytes written by this writer
-  // CRC-32 of what was written after record 0 up to the end of the last content record: the
-  // value of the information's "CRC32=" line (complete once Finish has run).
-  std::uint32_t ContentCrc32() const { return crc_; }
+  // The CRC-32 from crcStart over what was written after record 0 up to the end of the last
+  // content record: the value of the information's "CRC32ALL=" line (complete once Finish has
+  // run).
+  std::uint32_t IntegrityCrc32() const { return crc_; }
   std::size_t FilesLeft() const { return filesLeft_; }
 
  private:

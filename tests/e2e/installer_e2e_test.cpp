@@ -446,7 +446,8 @@ TEST(Package, DamageTheIntegrityLineFindsStopsTheInstall) {
   std::vector<zv::Bytes> blocks = {zv::EncodeBlock(entries[0].content), zv::EncodeBlock(entries[1].content)};
   const zv::Bytes list = zv::EncodeBlock(RawFileList(entries));
   zv::InfoFields info = Info("校验软件", "b.txt");
-  info.Crc32 = zv::Crc32(0, zv::test::Record(list) + zv::test::Record(blocks[0]) + zv::test::Record(blocks[1]));
+  info.Crc32 = zv::Crc32(zv::IntegrityCrcStart(info),
+                         zv::test::Record(list) + zv::test::Record(blocks[0]) + zv::test::Record(blocks[1]));
   for (const bool damaged : {false, true}) {
     SCOPED_TRACE(damaged);
     std::vector<zv::Bytes> stored = blocks;
@@ -464,6 +465,29 @@ TEST(Package, DamageTheIntegrityLineFindsStopsTheInstall) {
     EXPECT_FALSE(Exists(target + L"\\a.bin"));
     EXPECT_FALSE(Exists(target + L"\\b.txt"));
   }
+}
+
+// One flipped bit in the information block of a package with the integrity line: here in its
+// size field, stating one byte less, which cuts the line's last digit and used to install. The
+// stream no longer ends where its data does: refused at start, before a page is shown.
+TEST(Package, FlippedBitInTheInformationIsRefusedAtStart) {
+  const std::vector<Entry> entries = {{"a.txt", "a", kTime1}};
+  const zv::Bytes list = zv::EncodeBlock(RawFileList(entries));
+  const zv::Bytes content = zv::EncodeBlock(entries[0].content);
+  zv::InfoFields info = Info("翻转软件", "a.txt");
+  info.Crc32 = 0;
+  while (zv::BuildInfoBlock(info).size() % 2 == 0) info.Description += "x";  // odd: bit 2 is S's lowest
+  info.Crc32 = zv::Crc32(zv::IntegrityCrcStart(info), zv::test::Record(list) + zv::test::Record(content));
+  zv::Bytes block = zv::EncodeBlock(zv::BuildInfoBlock(info));
+  block[0] ^= 4;
+  const std::wstring exe = InstallerPath(L"flipped-info");
+  WriteInstaller(exe, BuildPackageFromBlocks(block, list, {content}));
+  Installer setup(exe);
+  auto box = setup.WaitForMessageBox();
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->text, L"安装文件数据错误");
+  setup.Answer(*box, IDOK);
+  EXPECT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
 }
 
 // While the worker waits on a question, the extraction page shows where it stands: the bar at the

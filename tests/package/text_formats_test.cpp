@@ -117,13 +117,22 @@ TEST(Integrity, Crc32AndItsLine) {
   for (int i = 0; i < 4 * 256; ++i) every += static_cast<char>(i & 0xFF);
   EXPECT_EQ(Crc32(0, every + "xyz"), 0x1c505903u);
   IntegrityLine line = ReadIntegrityLine("名称=a\r\nCRC32=CBF43926");
-  EXPECT_TRUE(line.Present && line.Readable);
+  EXPECT_TRUE(line.Present && line.Readable && !line.CoversInfo);
   EXPECT_EQ(line.Crc32, 0xCBF43926u);
-  for (const char* bad : {"CRC32=cbf43926", "CRC32=CBF4392", "CRC32=CBF439260", "CRC32="}) {
+  EXPECT_EQ(line.InfoCrc32, 0u);
+  for (const char* bad : {"CRC32=cbf43926", "CRC32=CBF4392", "CRC32=CBF439260", "CRC32=", "CRC32ALL=CBF4392"}) {
     line = ReadIntegrityLine(bad);
     EXPECT_TRUE(line.Present && !line.Readable) << bad;
   }
   EXPECT_FALSE(ReadIntegrityLine("名称=a").Present);
+  // "CRC32ALL=" covers the lines before it, the older key among them; either counts only as the
+  // last line.
+  const Bytes info = "名称=a\r\nCRC32=00000000\r\n文件名=b\r\n";
+  line = ReadIntegrityLine(info + "CRC32ALL=CBF43926");
+  EXPECT_TRUE(line.Present && line.Readable && line.CoversInfo);
+  EXPECT_EQ(line.Crc32, 0xCBF43926u);
+  EXPECT_EQ(line.InfoCrc32, Crc32(0, info));
+  EXPECT_FALSE(ReadIntegrityLine("CRC32ALL=CBF43926\r\n名称=a").Present);
 }
 
 // The name makes a folder and a shortcut, the program is started inside the target: each must

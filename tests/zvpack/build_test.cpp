@@ -99,7 +99,7 @@ TEST_F(BuildTest, InformationBlockHoldsTheKeysInOrder) {
   ASSERT_EQ(package.infoLines.size(), expected.size() + 1);
   EXPECT_TRUE(std::equal(expected.begin(), expected.end(), package.infoLines.begin()));
   // Last, the integrity line, and it holds for what was written after the information.
-  EXPECT_EQ(package.infoLines.back().first, "CRC32");
+  EXPECT_EQ(package.infoLines.back().first, "CRC32ALL");
   EXPECT_EQ(package.infoLines.back().second.size(), kCrc32Digits);
   EXPECT_EQ(CheckIntegrity(*package.source, package.integrity), Integrity::Sound);
   EXPECT_EQ(package.info.PackageNumber, 7);

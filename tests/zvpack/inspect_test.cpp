@@ -5,7 +5,9 @@
 
 #include "package/writer.h"
 #include "tests/package/helpers.h"
+#include "tests/zvpack/bitflip.h"
 #include "tests/zvpack/support.h"
+#include "tools/zvpack/build.h"
 #include "tools/zvpack/errors.h"
 #include "tools/zvpack/inspect.h"
 
@@ -207,19 +209,75 @@ TEST_F(InspectTest, InformationLeadingOutsideIsRefused) {
 }
 
 // The integrity line: a package whose bytes do not have the stated CRC-32, or whose line cannot
-// be read, is damaged even when every block decodes; one without the line is checked as before.
-TEST_F(InspectTest, VerifyChecksTheIntegrityLine) {
+// be read, is damaged for every verb even when every block decodes, and extract writes nothing.
+// "CRC32ALL=" covers the information lines before it too, the older "CRC32=" only what follows
+// the information block; a package without a line is checked as before.
+TEST_F(InspectTest, EveryVerbChecksTheIntegrityLine) {
   const std::vector<Bytes> entries{FileEntry(kSampleTime, "b.txt")};
-  for (const auto& [line, exitCode] : {std::pair<Bytes, int>{"\r\nCRC32=00000000", kExitDamaged},
-                                       {"\r\nCRC32=zz", kExitDamaged}, {"", kExitOk}}) {
+  const Bytes after = zv::test::Record(EncodeBlock(JoinEntries(entries))) + zv::test::Record(EncodeBlock("b"));
+  const auto hex = [](std::uint32_t crc) {
+    char digits[9];
+    std::snprintf(digits, sizeof digits, "%08X", crc);
+    return Bytes(digits);
+  };
+  const std::uint32_t all = Crc32(Crc32(0, kInfo + "\r\n"), after);
+  for (const auto& [line, exitCode] : {std::pair<Bytes, int>{"\r\nCRC32ALL=" + hex(all), kExitOk},
+                                       {"\r\nCRC32=" + hex(Crc32(0, after)), kExitOk},
+                                       {"\r\nCRC32ALL=" + hex(Crc32(0, after)), kExitDamaged},
+                                       {"\r\nCRC32=00000000", kExitDamaged},
+                                       {"\r\nCRC32=zz", kExitDamaged},
+                                       {"", kExitOk}}) {
     SCOPED_TRACE(line);
     const std::string installer = scratch_ / "crc.exe";
     WriteBytes(installer, HandMadeInstaller(kInfo + line, JoinEntries(entries), {EncodeBlock("b")}));
     const RunResult verified = RunBinary({"verify", installer});
     EXPECT_EQ(verified.exitCode, exitCode) << verified.err;
-    EXPECT_NE(verified.err.find(exitCode == kExitOk ? "no integrity line" : "CRC32="), std::string::npos)
-        << verified.err;
+    if (exitCode == kExitOk) {
+      EXPECT_EQ(verified.err.find("no integrity line") == std::string::npos, !line.empty()) << verified.err;
+    } else {
+      EXPECT_NE(verified.err.find("CRC32"), std::string::npos) << verified.err;
+    }
+    const RunResult listed = RunBinary({"list", installer});
+    EXPECT_EQ(listed.exitCode, exitCode) << listed.err;
+    EXPECT_EQ(listed.out.empty(), exitCode != kExitOk);
+    const std::string out = scratch_ / "out";
+    EXPECT_EQ(Extract(installer, out), exitCode);
+    EXPECT_EQ(std::filesystem::exists(FsPath(out)), exitCode == kExitOk);
+    std::filesystem::remove_all(FsPath(out));
   }
+}
+
+// Damage anywhere after the marker of a package written with the integrity line: every flipped
+// bit of record 0 (its length and the information block, where one flip used to turn "文件名="
+// or the line itself into garbage that read as sound) and a sample of the rest is refused by
+// verify and by what list and extract open, or leaves the package as it was.
+TEST_F(InspectTest, AFlippedBitIsRefusedOrChangesNothing) {
+  MakeFolders(scratch_ / "tree/sub");
+  WriteBytes(scratch_ / "tree/sub/a.txt", "hello");
+  WriteBytes(scratch_ / "tree/b.txt", Bytes(1000, 'w'));
+  WriteBytes(scratch_ / "stub.exe", FakeStub());
+  BuildOptions options;
+  options.source = scratch_ / "tree";
+  options.output = scratch_ / "setup.exe";
+  options.stub = scratch_ / "stub.exe";
+  options.name = "翻转";
+  options.program = "b.txt";
+  options.date = "2024-01-29";
+  BuildInstaller(options);
+  MakeFolders(scratch_ / "work");
+  FlipJudge judge(options.output, scratch_ / "work");
+  const std::uint64_t start = judge.PackageStart();
+  const std::uint64_t record0End = start + LocateRecord(InstallerSource(options.output), kFirstRecordOffset).Next;
+  std::map<FlipVerdict, int> verdicts;
+  for (std::uint64_t offset = start; offset < judge.FileSize(); offset += offset < record0End ? 1 : 5) {
+    for (int bit = 0; bit < 8; ++bit) {
+      const FlipVerdict verdict = judge.Judge(offset, bit);
+      ++verdicts[verdict];
+      EXPECT_TRUE(verdict == FlipVerdict::Refused || verdict == FlipVerdict::Equivalent)
+          << "package byte " << offset - start << " bit " << bit << ": " << static_cast<int>(verdict);
+    }
+  }
+  EXPECT_GT(verdicts[FlipVerdict::Refused], 1000);
 }
 
 // Whatever a package states, what the packer says of it stays a line a person can read.

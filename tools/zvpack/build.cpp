@@ -296,7 +296,8 @@ BuildResult BuildInstaller(const BuildOptions& options) {
   }
   // The integrity line's value is known once everything after the information block is
   // written: the block is written with a placeholder and room to spare, then written again in
-  // place. Readers stop after the decoded size a block states, so the spare bytes are never read.
+  // place. The spare bytes are zeros, which readers allow after a block's stream and nothing
+  // else.
   info.Crc32 = 0;
   Bytes infoBlock = EncodeBlock(BuildInfoBlock(info), options.encode);
   if (!infoBlock.empty()) infoBlock.append(kCrc32Room, '\0');
@@ -309,7 +310,7 @@ BuildResult BuildInstaller(const BuildOptions& options) {
   output.Create();
   if (!output.Put(stub)) output.Fail();
   PackageWriter writer([&output](ByteView bytes) { return output.Put(bytes); });
-  if (!writer.BeginBlocks(infoBlock, listBlock, jobs.size())) output.Fail();
+  if (!writer.BeginBlocks(infoBlock, listBlock, jobs.size(), IntegrityCrcStart(info))) output.Fail();
 
   CompressSettings settings;
   settings.threads = options.threads ? options.threads : std::max(1u, std::thread::hardware_concurrency());
@@ -329,7 +330,7 @@ BuildResult BuildInstaller(const BuildOptions& options) {
   if (options.progress) options.progress->End();
   if (!complete || !writer.Finish()) output.Fail();
   output.Close();
-  info.Crc32 = writer.ContentCrc32();
+  info.Crc32 = writer.IntegrityCrc32();
   Bytes finalInfo = EncodeBlock(BuildInfoBlock(info), options.encode);
   if (finalInfo.empty() || finalInfo.size() > infoBlock.size()) {
     Refuse(options.output, "cannot encode the information block with its integrity line");

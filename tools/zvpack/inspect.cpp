@@ -80,6 +80,11 @@ std::vector<std::pair<std::string, std::string>> InfoLines(ByteView info) {
   return result;
 }
 
+std::string IntegrityMismatch(const IntegrityLine& line) {
+  return "the package's bytes do not have the CRC-32 its \"" +
+         std::string(line.CoversInfo ? kKeyCrc32All : kKeyCrc32) + "\" line states (damaged package)";
+}
+
 std::string Plural(std::size_t count, const char* word) {
   return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
 }
@@ -186,7 +191,7 @@ void InstallerSource::CheckReads() const {
   if (!readError_.empty()) Refuse(path_, "cannot read: " + readError_);
 }
 
-OpenPackage OpenInstaller(const std::string& path) {
+OpenPackage OpenInstaller(const std::string& path, bool checkIntegrity) {
   OpenPackage package;
   package.installer = path;
   package.source = std::make_unique<InstallerSource>(path);
@@ -284,6 +289,11 @@ OpenPackage OpenInstaller(const std::string& path) {
     package.entries.push_back(std::move(entry));
   }
   source.CheckReads();
+  if (checkIntegrity) {
+    const Integrity integrity = CheckIntegrity(source, package.integrity);
+    source.CheckReads();  // a read error is not damage
+    if (integrity == Integrity::Damaged) Damaged(path, IntegrityMismatch(package.integrity));
+  }
   return package;
 }
 
@@ -411,7 +421,7 @@ ExtractResult ExtractInstaller(const std::string& installer, const std::string& 
 }
 
 VerifyResult VerifyInstaller(const std::string& installer, ProgressLine* progress) {
-  const OpenPackage package = OpenInstaller(installer);
+  const OpenPackage package = OpenInstaller(installer, /*checkIntegrity=*/false);
   VerifyResult result;
   result.folders = package.folders;
   result.longestPath = package.longestPath;
@@ -440,10 +450,9 @@ VerifyResult VerifyInstaller(const std::string& installer, ProgressLine* progres
   result.integrity = CheckIntegrity(*package.source, package.integrity);
   package.source->CheckReads();
   if (result.integrity == Integrity::Damaged) {
-    result.problems.push_back(Describe(installer, "the package's bytes do not have the CRC-32 its "
-                                                  "\"CRC32=\" line states (damaged package)"));
+    result.problems.push_back(Describe(installer, IntegrityMismatch(package.integrity)));
   } else if (result.integrity == Integrity::NoKey) {
-    result.notes.push_back(Describe(installer, "the package carries no integrity line (\"CRC32=\"): "
+    result.notes.push_back(Describe(installer, "the package carries no integrity line (\"CRC32ALL=\"): "
                                                "only its blocks could be checked"));
   }
   if (package.longestTarget == 0) {

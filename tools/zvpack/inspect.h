@@ -50,7 +50,7 @@ struct OpenPackage {
   std::unique_ptr<InstallerSource> source;
   std::vector<std::pair<std::string, std::string>> infoLines;  // key (without "="), value
   PackageInfo info;
-  IntegrityLine integrity;  // the "CRC32=" line, if any
+  IntegrityLine integrity;  // the "CRC32ALL=" (or older "CRC32=") line, if any
   std::vector<PackageEntry> entries;
   std::size_t files = 0;
   std::size_t folders = 0;
@@ -64,9 +64,10 @@ struct OpenPackage {
 // Opens an installer and checks everything an extractor relies on before it writes: marker,
 // magic, an information block and a file list that decode, every path a safe, relative name
 // Windows can create, every folder listed before what lies inside it, and every file's record
-// wholly inside the file. Content blocks are not decoded. Throws PackError (2 = damaged or
-// unsafe, 1 = cannot read).
-OpenPackage OpenInstaller(const std::string& path);
+// wholly inside the file, and with checkIntegrity the integrity line ("zvpack verify" checks it
+// after the blocks). Content blocks are not decoded. Throws PackError (2 = damaged or unsafe,
+// 1 = cannot read).
+OpenPackage OpenInstaller(const std::string& path, bool checkIntegrity = true);
 
 // "zvpack list": the information lines, then one line per entry (kind, size, last-write time
 // in UTC, path) and a total.
@@ -87,8 +88,9 @@ struct ExtractResult {
 };
 // "zvpack extract": what the installer does, without a window: the listed folders, then every
 // file with its stored last-write time, below destination (created when missing). Refuses
-// (before writing anything) a damaged or unsafe package, a destination that is not empty
-// unless force is set, and anything in the way that is not of the listed kind or is a link.
+// (before writing anything) a damaged or unsafe package (also one failing its integrity line),
+// a destination that is not empty unless force is set, and anything in the way that is not of
+// the listed kind or is a link.
 // A content block that does not decode stops the extraction (exit code 2); that file is not
 // written, never left empty.
 ExtractResult ExtractInstaller(const std::string& installer, const std::string& destination,
