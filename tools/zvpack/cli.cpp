@@ -124,10 +124,11 @@ int RunZvpack(const std::vector<std::string>& argsIn) {
 
   CLI::App* list = app.add_subcommand("list", "Show an installer's information and files.");
   list->add_option("INSTALLER", args.installer, "Installer to read")->required();
-  list->add_flag("--json", args.json, "Print a JSON document");
+  list->add_flag("--json", args.json, "Print a JSON document (texts cut as in the listing)");
 
   CLI::App* extract = app.add_subcommand(
-      "extract", "Unpack an installer's files into DEST_DIR, as the installer would.");
+      "extract", "Unpack an installer's files into DEST_DIR, as the installer would (nothing is "
+                 "written when a path would be too long for this system).");
   extract->add_option("INSTALLER", args.installer, "Installer to read")->required();
   extract->add_option("DEST_DIR", args.destination, "Folder to unpack into (created if missing)")
       ->required();
@@ -135,7 +136,8 @@ int RunZvpack(const std::vector<std::string>& argsIn) {
                     "Unpack into a folder that is not empty, replacing the files listed");
   extract->add_flag("-q,--quiet", args.quiet, "No progress line and no summary");
 
-  CLI::App* verify = app.add_subcommand("verify", "Check an installer: layout and every block.");
+  CLI::App* verify = app.add_subcommand(
+      "verify", "Check an installer: layout and every block; say how long its longest path is.");
   verify->add_option("INSTALLER", args.installer, "Installer to check")->required();
   verify->add_flag("-q,--quiet", args.quiet, "No progress line and no summary");
 
