@@ -52,9 +52,9 @@ enum class Written { kDone, kCorrupt, kWriteFailed, kOutOfMemory };
 
 // Writes one file into its partial file: the bytes a decoder made ahead in one piece, or, for a
 // file left to the writer, decoded straight from the package piece by piece (one dictionary and
-// one input piece of memory, whatever the file's size). The file takes its name only when its
-// content is complete: a block that does not decode is never written as an empty or torn file,
-// and nothing of it is left behind.
+// one input piece of memory, whatever the file's size). The file keeps its name only when its
+// content is complete: a block that does not decode, a failed write or a killed install leaves
+// no empty or torn file, and nothing of it behind.
 Written WriteOne(const AheadFile& file, const std::wstring& path, const FILETIME& time, PartialFile& partial) {
   if (file.Decoded && file.Status == BlockStatus::Corrupt) return Written::kCorrupt;
   if (!BeginPartialFile(path, partial)) return Written::kWriteFailed;
