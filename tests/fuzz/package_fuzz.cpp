@@ -1,6 +1,7 @@
 // libFuzzer target: the package reader on any bytes after the marker. Everything the installer
 // and zvpack do with a package before and while they write: the one set of checks, the
-// information and every content block decoded in pieces. (Decoding ahead allocates the sizes
+// integrity line and the bytes it covers, the room the paths need, the information and every
+// content block decoded in pieces. (Decoding ahead allocates the sizes
 // blocks state, up to its budget, for every input: too slow to fuzz; its unit tests cover it.)
 #include <cstddef>
 #include <cstdint>
@@ -14,6 +15,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const PackageContents contents = ReadContents(source);
   FindInfoFault(contents.Info);
   if (contents.Status != PackageStatus::Ok) return 0;
+  PlainPathRoom(contents.Entries);
+  Bytes info;
+  DecodeRecordText(source, LocateRecord(source, kFirstRecordOffset), info);
+  CheckIntegrity(source, ReadIntegrityLine(info));
 
   // Stated sizes are claims: decoded bytes are counted, never kept, and a fuzzed stream stops
   // well before it could take long.
