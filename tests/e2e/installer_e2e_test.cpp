@@ -340,19 +340,23 @@ void InstallExpectingRefusal(const std::wstring& exe, const std::wstring& target
   EXPECT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
 }
 
+// Starts an installer whose information it refuses: the box before any page, then the end.
+void ExpectRefusedAtStart(const std::wstring& exe) {
+  Installer setup(exe);
+  auto box = setup.WaitForMessageBox();
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->text, L"安装文件数据错误");
+  setup.Answer(*box, IDOK);
+  EXPECT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
+}
+
 // The installer runs elevated: a name or program that leads outside its folders is refused at
 // start, before a page is shown or anything written.
 TEST(Package, InformationLeadingOutsideIsRefusedAtStart) {
   for (const auto& [name, program] : {std::pair<std::string, std::string>{"..\\..\\..\\evilname", "a.txt"},
                                       {"好软件", "..\\..\\outside\\runme.exe"}}) {
     SCOPED_TRACE(name + " " + program);
-    const std::wstring exe = MakeInstaller(L"evil-info", Info(name, program), {{"a.txt", "a", kTime1}});
-    Installer setup(exe);
-    auto box = setup.WaitForMessageBox();
-    ASSERT_TRUE(box);
-    EXPECT_EQ(box->text, L"安装文件数据错误");
-    setup.Answer(*box, IDOK);
-    EXPECT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
+    ExpectRefusedAtStart(MakeInstaller(L"evil-info", Info(name, program), {{"a.txt", "a", kTime1}}));
   }
 }
 
@@ -482,12 +486,7 @@ TEST(Package, FlippedBitInTheInformationIsRefusedAtStart) {
   block[0] ^= 4;
   const std::wstring exe = InstallerPath(L"flipped-info");
   WriteInstaller(exe, BuildPackageFromBlocks(block, list, {content}));
-  Installer setup(exe);
-  auto box = setup.WaitForMessageBox();
-  ASSERT_TRUE(box);
-  EXPECT_EQ(box->text, L"安装文件数据错误");
-  setup.Answer(*box, IDOK);
-  EXPECT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
+  ExpectRefusedAtStart(exe);
 }
 
 // While the worker waits on a question, the extraction page shows where it stands: the bar at the

@@ -230,16 +230,16 @@ TEST_F(InspectTest, EveryVerbChecksTheIntegrityLine) {
     SCOPED_TRACE(line);
     const std::string installer = scratch_ / "crc.exe";
     WriteBytes(installer, HandMadeInstaller(kInfo + line, JoinEntries(entries), {EncodeBlock("b")}));
-    const RunResult verified = RunBinary({"verify", installer});
-    EXPECT_EQ(verified.exitCode, exitCode) << verified.err;
-    if (exitCode == kExitOk) {
-      EXPECT_EQ(verified.err.find("no integrity line") == std::string::npos, !line.empty()) << verified.err;
-    } else {
-      EXPECT_NE(verified.err.find("CRC32"), std::string::npos) << verified.err;
+    EXPECT_EQ(RunInProcess({"verify", installer, "--quiet"}), exitCode);
+    try {
+      OpenInstaller(installer);  // what list prints and extract unpacks
+      EXPECT_EQ(exitCode, kExitOk);
+      const std::vector<std::string> notes = VerifyInstaller(installer).notes;
+      EXPECT_EQ(notes.empty(), !line.empty());
+    } catch (const PackError& error) {
+      EXPECT_EQ(error.ExitCode(), exitCode);
+      EXPECT_NE(std::string_view(error.what()).find("CRC32"), std::string_view::npos) << error.what();
     }
-    const RunResult listed = RunBinary({"list", installer});
-    EXPECT_EQ(listed.exitCode, exitCode) << listed.err;
-    EXPECT_EQ(listed.out.empty(), exitCode != kExitOk);
     const std::string out = scratch_ / "out";
     EXPECT_EQ(Extract(installer, out), exitCode);
     EXPECT_EQ(std::filesystem::exists(FsPath(out)), exitCode == kExitOk);
@@ -252,6 +252,9 @@ TEST_F(InspectTest, EveryVerbChecksTheIntegrityLine) {
 // or the line itself into garbage that read as sound) and a sample of the rest is refused by
 // verify and by what list and extract open, or leaves the package as it was.
 TEST_F(InspectTest, AFlippedBitIsRefusedOrChangesNothing) {
+#ifdef _WIN32
+  GTEST_SKIP() << "1,500 flips take 40 s under Wine; the native tree runs the same reading code";
+#endif
   MakeFolders(scratch_ / "tree/sub");
   WriteBytes(scratch_ / "tree/sub/a.txt", "hello");
   WriteBytes(scratch_ / "tree/b.txt", Bytes(1000, 'w'));
