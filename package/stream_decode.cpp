@@ -116,8 +116,17 @@ StreamedBlock DecodeRecordStream(const PackageSource& source, const RecordSpan& 
       return result;
   }
   // A clean end: the stream ends with its data (the range coder's code back at 0, or an end mark
-  // read) and nothing follows it in the block but zero bytes, the room a writer may keep to
-  // rewrite the block in place. Damage rarely ends so.
+  // read, early or right after the S bytes) and nothing follows it in the block but zero bytes,
+  // the room a writer may keep to rewrite the block in place. Damage rarely ends so.
+  if (status == LZMA_STATUS_NOT_FINISHED) {
+    // One more symbol may only be the end mark (anything else lands in the window, unused).
+    if (state.dicPos == state.dicBufSize) state.dicPos = 0;
+    SizeT taken = piece.size();
+    LzmaDec_DecodeToDic(&state, state.dicPos + 1, reinterpret_cast<const Byte*>(piece.data()), &taken,
+                        LZMA_FINISH_ANY, &status);
+    piece.remove_prefix(taken);
+    if (status != LZMA_STATUS_FINISHED_WITH_MARK) status = LZMA_STATUS_NOT_FINISHED;
+  }
   while (!piece.empty() && piece.front() == 0) piece.remove_prefix(1);
   result.EndsCleanly = (status == LZMA_STATUS_MAYBE_FINISHED_WITHOUT_MARK ||
                         status == LZMA_STATUS_FINISHED_WITH_MARK) &&

@@ -135,8 +135,8 @@ TEST(StreamDecode, MemoryFollowsTheOutputNotTheStatedSizes) {
 
 // The information block and the file list are read whole and must end where their stream ends
 // with their data, which a damaged block seldom does. Zero bytes after the stream (a writer's
-// room to rewrite the block in place) and an end mark that stands for zeros are a clean end;
-// more stream after the data (even an end mark, which writers never put there) is not.
+// room to rewrite the block in place) and an end mark, right after the data or standing for
+// zeros, are a clean end.
 TEST(StreamDecode, TextBlocksMustEndCleanly) {
   const Bytes text = "名称=清洁\r\n文件名=a.txt\r\nCRC32ALL=0123ABCD";
   const auto size = static_cast<std::uint32_t>(text.size());
@@ -148,14 +148,15 @@ TEST(StreamDecode, TextBlocksMustEndCleanly) {
     return std::pair(status, out);
   };
   const Bytes block = EncodeBlock(text);
-  for (const Bytes& sound : {block, block + Bytes(16, '\0'), test::EndMarkBlock(text, size + 10)}) {
+  for (const Bytes& sound : {block, block + Bytes(16, '\0'), test::EndMarkBlock(text, size),
+                             test::EndMarkBlock(text, size + 10)}) {
     EXPECT_EQ(decode(sound), std::pair(BlockStatus::Ok, text));
   }
   Bytes shorter = block;  // states one byte less than its stream holds
   const std::uint32_t field = ((size - 1) << 2) | (block[0] & 3u);
   for (std::size_t i = 0; i <= (block[0] & 3u); ++i) shorter[i] = static_cast<char>(field >> (8 * i));
   for (const Bytes& refused : {block + "\x01", block + Bytes(8, '\0') + "\x80", block.substr(0, block.size() - 1),
-                               shorter, test::EndMarkBlock(text, size)}) {
+                               shorter, test::EndMarkBlock(text, size) + "\x01"}) {
     EXPECT_EQ(decode(refused).first, BlockStatus::Corrupt);
   }
 }
