@@ -340,6 +340,14 @@ bool Installer::WaitForPage(int page, int timeoutMs) {
   return reached;
 }
 
+bool Installer::GoToFolderPage(const std::wstring& folder) {
+  if (!WaitForPage(1)) return false;
+  Click(kNext);
+  if (!WaitForPage(2)) return false;
+  SetText(kFolder, folder);
+  return true;
+}
+
 std::optional<MessageBoxView> Installer::WaitForMessageBox(int timeoutMs) {
   HWND box = nullptr;
   if (!WaitUntil([&] {

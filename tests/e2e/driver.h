@@ -93,6 +93,8 @@ class Installer {
   // 1 welcome (package loaded), 2 folder, 3 extraction, 4 finish; 0 otherwise.
   int Page();
   bool WaitForPage(int page, int timeoutMs = 30000);
+  // From the welcome page to the folder page, with folder typed in; false when a page never came.
+  bool GoToFolderPage(const std::wstring& folder);
 
   // A message box of this process, once one is shown.
   std::optional<MessageBoxView> WaitForMessageBox(int timeoutMs = 30000);

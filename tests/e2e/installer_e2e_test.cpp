@@ -50,13 +50,6 @@ std::wstring MakeInstaller(const std::wstring& name, const zv::InfoFields& info,
 }
 
 // Welcome page → folder page with `target` typed in.
-void GoToFolderPage(Installer& setup, const std::wstring& target) {
-  ASSERT_TRUE(setup.WaitForPage(1)) << "welcome page never appeared";
-  setup.Click(kNext);
-  ASSERT_TRUE(setup.WaitForPage(2));
-  setup.SetText(kFolder, target);
-}
-
 void ExpectTreeInstalled(const std::wstring& target, const std::vector<Entry>& entries) {
   for (const Entry& e : entries) {
     const std::wstring path = target + Widen(e.path);
@@ -71,7 +64,7 @@ void ExpectTreeInstalled(const std::wstring& target, const std::vector<Entry>& e
 
 // Runs an installer through to its finish page with both check boxes cleared, then closes it.
 void InstallQuietly(Installer& setup, const std::wstring& target) {
-  GoToFolderPage(setup, target);
+  ASSERT_TRUE(setup.GoToFolderPage(target));
   setup.Click(kNext);
   ASSERT_TRUE(setup.WaitForPage(4, 120000));
   setup.SetChecked(kCheck1, false);
@@ -125,7 +118,7 @@ TEST(Wizard, HappyPathInstallsEveryFileWithItsTime) {
 TEST(Wizard, BackThenNextResetsTheFolderBox) {
   const std::wstring exe = MakeInstaller(L"back", Info("回退软件", "app.exe"), {{"app.exe", "x", kTime1}});
   Installer setup(exe);
-  GoToFolderPage(setup, L"C:\\somewhere\\else");
+  ASSERT_TRUE(setup.GoToFolderPage(L"C:\\somewhere\\else"));
   const std::wstring proposed_suffix = L"回退软件";
   setup.Click(kBack);
   ASSERT_TRUE(setup.WaitForPage(1));
@@ -140,7 +133,7 @@ TEST(Wizard, BackThenNextResetsTheFolderBox) {
 
   // A folder on the command line is what the folder page proposes, and proposes again.
   Installer given(exe, L"/D=C:\\Portable Apps\\回退");
-  GoToFolderPage(given, L"C:\\somewhere\\else");
+  ASSERT_TRUE(given.GoToFolderPage(L"C:\\somewhere\\else"));
   given.Click(kBack);
   ASSERT_TRUE(given.WaitForPage(1));
   given.Click(kNext);
@@ -153,7 +146,7 @@ TEST(Wizard, BackThenNextResetsTheFolderBox) {
 TEST(Wizard, FolderErrorsKeepTheFolderPage) {
   const std::wstring exe = MakeInstaller(L"folders", Info("目录软件", "app.exe"), {{"app.exe", "x", kTime1}});
   Installer setup(exe);
-  GoToFolderPage(setup, L"D:");
+  ASSERT_TRUE(setup.GoToFolderPage(L"D:"));
 
   setup.Click(kNext);
   auto bare = setup.WaitForMessageBox();
@@ -208,7 +201,7 @@ TEST(Wizard, OverwriteQuestionNoLeavesFilesAlone) {
 
   {
     Installer setup(exe);
-    GoToFolderPage(setup, target);
+    ASSERT_TRUE(setup.GoToFolderPage(target));
     setup.Click(kNext);
     auto question = setup.WaitForMessageBox();
     ASSERT_TRUE(question);
@@ -223,7 +216,7 @@ TEST(Wizard, OverwriteQuestionNoLeavesFilesAlone) {
   }
   {
     Installer setup(exe);
-    GoToFolderPage(setup, target);
+    ASSERT_TRUE(setup.GoToFolderPage(target));
     setup.Click(kNext);
     auto question = setup.WaitForMessageBox();
     ASSERT_TRUE(question);
@@ -249,7 +242,7 @@ TEST(Wizard, LockedFileOffersAbortRetryIgnore) {
     HANDLE lock = CreateFileW(lockedPath.c_str(), GENERIC_READ, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
     Installer setup(exe);
-    GoToFolderPage(setup, target);
+    ASSERT_TRUE(setup.GoToFolderPage(target));
     setup.Click(kNext);
     auto question = setup.WaitForMessageBox();  // the locked file is in the folder already
     ASSERT_TRUE(question);
@@ -331,7 +324,7 @@ TEST(Package, WrongMagicCloses) {
 void InstallExpectingRefusal(const std::wstring& exe, const std::wstring& target,
                              const std::wstring& message = L"安装文件数据错误") {
   Installer setup(exe);
-  GoToFolderPage(setup, target);
+  ASSERT_TRUE(setup.GoToFolderPage(target));
   setup.Click(kNext);
   auto box = setup.WaitForMessageBox();
   ASSERT_TRUE(box);
@@ -420,7 +413,7 @@ TEST(Package, CorruptBlockIsNotWrittenAsAnEmptyFile) {
     const std::wstring target = Scratch(L"corrupt-target");
     WriteFileBytes(target + L"broken.bin", "earlier");
     Installer setup(exe);
-    GoToFolderPage(setup, target);
+    ASSERT_TRUE(setup.GoToFolderPage(target));
     setup.Click(kNext);
     auto question = setup.WaitForMessageBox();  // broken.bin is there already
     ASSERT_TRUE(question);
@@ -506,7 +499,7 @@ TEST(Wizard, ExtractionPageShowsTheFileTheWorkerAsksAbout) {
   const zv::Bytes info = zv::EncodeBlock(zv::BuildInfoBlock(Info("询问软件", "a.txt")));
   WriteInstaller(exe, BuildPackageFromBlocks(info, zv::EncodeBlock(RawFileList(entries)), blocks));
   Installer setup(exe);
-  GoToFolderPage(setup, Scratch(L"asking-target"));
+  ASSERT_TRUE(setup.GoToFolderPage(Scratch(L"asking-target")));
   // Message boxes stand in the middle of the screen: the form goes to its corner, out of their way.
   SetWindowPos(setup.Form(), nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   setup.Click(kNext);
@@ -587,7 +580,7 @@ TEST(Finish, DesktopShortcutPointsAtTheProgram) {
   const std::wstring link = DesktopFolder() + L"快捷软件.lnk";
   DeleteFileW(link.c_str());
   Installer setup(exe);
-  GoToFolderPage(setup, target);
+  ASSERT_TRUE(setup.GoToFolderPage(target));
   setup.Click(kNext);
   ASSERT_TRUE(setup.WaitForPage(4, 60000));
   setup.SetChecked(kCheck1, false);
@@ -617,7 +610,7 @@ TEST(Finish, ProgramStartsInItsFolder) {
   const std::wstring target = Scratch(L"start-target") + L"启动软件";
   DeleteFileW((ScratchRoot() + L"recorder.txt").c_str());
   Installer setup(exe);
-  GoToFolderPage(setup, target);
+  ASSERT_TRUE(setup.GoToFolderPage(target));
   setup.Click(kNext);
   ASSERT_TRUE(setup.WaitForPage(4, 60000));
   setup.SetChecked(kCheck2, false);
@@ -650,7 +643,7 @@ TEST(Finish, CancelOnTheFinishPageDoesNothing) {
   DeleteFileW(link.c_str());
   DeleteFileW((ScratchRoot() + L"recorder.txt").c_str());
   Installer setup(exe);
-  GoToFolderPage(setup, Scratch(L"cancel4-target") + L"取消软件");
+  ASSERT_TRUE(setup.GoToFolderPage(Scratch(L"cancel4-target") + L"取消软件"));
   setup.Click(kNext);
   ASSERT_TRUE(setup.WaitForPage(4, 60000));
   EXPECT_TRUE(setup.Checked(kCheck1) && setup.Checked(kCheck2));
@@ -674,7 +667,7 @@ TEST(Finish, PackageNumberOneRunsTheBatchAndStartsQQGame) {
   DeleteFileW((ScratchRoot() + L"recorder.txt").c_str());
   DeleteFileW((ScratchRoot() + L"batch-ran.txt").c_str());
   Installer setup(exe);
-  GoToFolderPage(setup, target);
+  ASSERT_TRUE(setup.GoToFolderPage(target));
   setup.Click(kNext);
   ASSERT_TRUE(setup.WaitForPage(4, 60000));
   EXPECT_EQ(setup.Text(kFolder), target + L"\\Hall.57507\\");
@@ -717,7 +710,7 @@ TEST(Wizard, CloseDuringExtractionAsksAndStopsAfterTheCurrentFile) {
   const std::wstring exe = MakeInstaller(L"closing", Info("关闭软件", "f0.bin"), entries);
   const std::wstring target = Scratch(L"closing-target") + L"关闭软件";
   Installer setup(exe);
-  GoToFolderPage(setup, target);
+  ASSERT_TRUE(setup.GoToFolderPage(target));
   setup.Click(kNext);
   ASSERT_TRUE(setup.WaitForPage(3));
   setup.PostToForm(WM_SYSCOMMAND, SC_CLOSE, 0);

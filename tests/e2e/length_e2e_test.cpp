@@ -29,10 +29,7 @@ TEST(Length, TooLongAFolderIsRefusedOnTheFolderPageAndAShorterOneInstalls) {
   WriteInstaller(exe, BuildPackage(Info("长路径软件", "app.exe"), entries));
 
   Installer setup(exe);
-  ASSERT_TRUE(setup.WaitForPage(1));
-  setup.Click(kNext);
-  ASSERT_TRUE(setup.WaitForPage(2));
-  setup.SetText(kFolder, tooLong);
+  ASSERT_TRUE(setup.GoToFolderPage(tooLong));
   setup.Click(kNext);
   const auto box = setup.WaitForMessageBox();
   ASSERT_TRUE(box);

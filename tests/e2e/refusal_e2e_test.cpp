@@ -132,10 +132,7 @@ TEST(Refusal, ClicksWhileAFolderErrorIsUpMoveNothing) {
   const std::wstring exe = MakeInstaller(L"boxed", Info("目录软件", "app.exe"), entries);
   const std::wstring target = Scratch(L"boxed-target") + L"目录软件";
   Installer setup(exe);
-  ASSERT_TRUE(setup.WaitForPage(1));
-  setup.Click(kNext);
-  ASSERT_TRUE(setup.WaitForPage(2));
-  setup.SetText(kFolder, L"Soft");  // relative: "目标文件夹路径错误！！！"
+  ASSERT_TRUE(setup.GoToFolderPage(L"Soft"));  // relative: "目标文件夹路径错误！！！"
   setup.Click(kNext);
   auto box = setup.WaitForMessageBox();
   ASSERT_TRUE(box);
@@ -168,10 +165,7 @@ TEST(Refusal, CancelWhileTheWorkerAsksIsIgnored) {
   const std::wstring target = Scratch(L"asked-target");
   ASSERT_TRUE(WriteFileBytes(target + L"app.exe", "old"));
   Installer setup(exe);
-  ASSERT_TRUE(setup.WaitForPage(1));
-  setup.Click(kNext);
-  ASSERT_TRUE(setup.WaitForPage(2));
-  setup.SetText(kFolder, target);
+  ASSERT_TRUE(setup.GoToFolderPage(target));
   setup.Click(kNext);
   auto question = setup.WaitForMessageBox();
   ASSERT_TRUE(question);
