@@ -99,15 +99,19 @@ bool FileListReader::Add(ByteView line) {
 bool FileListReader::Put(ByteView piece) {
   size_ += piece.size();
   if (size_ > kMaxTextBlockSize) corrupt_ = true;
-  for (const char c : piece) {
-    if (corrupt_) break;
+  // Line by line: an entry ends at a CR LF, which may be split between pieces.
+  while (!corrupt_ && !piece.empty()) {
+    const std::size_t lf = piece.find('\n');
+    line_.append(piece.substr(0, lf));
+    if (lf == ByteView::npos) break;
+    piece.remove_prefix(lf + 1);
     // An entry followed by a CR LF is not the last one: an empty one is damage.
-    if (c == '\n' && !line_.empty() && line_.back() == '\r') {
+    if (!line_.empty() && line_.back() == '\r') {
       line_.pop_back();
       corrupt_ = !Add(line_);
       line_.clear();
     } else {
-      line_ += c;
+      line_ += '\n';
     }
   }
   return !corrupt_;

@@ -169,7 +169,13 @@ StreamedBlock DecodeRecordStream(const PackageSource& source, const RecordSpan& 
 // What a text block (the information block, the file list) may decode to, far above any real
 // package (633 files make a list of 40 KB): a larger one is taken as damaged, so that a few
 // bytes stating a gigabyte cost little.
+// (A fuzzing build lowers both text bounds: reaching them is the same code, and millions of
+// inputs each decoding to the full bound would leave no time for anything else.)
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+inline constexpr std::size_t kMaxTextBlockSize = std::size_t{256} << 10;
+#else
 inline constexpr std::size_t kMaxTextBlockSize = std::size_t{16} << 20;
+#endif
 // The decoded bytes of a small block that is read whole (the information block, the file list),
 // without the zero tail: ZeroTail tells its length, which out never holds, so a stated size
 // costs nothing to judge. Status Corrupt beyond kMaxTextBlockSize or when the stream does not
@@ -208,7 +214,11 @@ struct FileListEntry {
 // The most entries a file list may hold (and kMaxTextBlockSize its decoded bytes), far above
 // any real package: a list beyond it is taken as damaged, so that a few bytes stating millions
 // of entries cost little.
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+inline constexpr std::size_t kMaxFileListEntries = 4096;
+#else
 inline constexpr std::size_t kMaxFileListEntries = std::size_t{1} << 18;  // 262,144
+#endif
 
 // Reads a file list as it is decoded, entry by entry, holding no more of its text than the
 // entry being read. An empty entry at the very end is ignored; any other empty entry, a file

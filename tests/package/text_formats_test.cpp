@@ -180,6 +180,16 @@ TEST(FileList, BuildsAndSplitsBack) {
     EXPECT_EQ((*read)[i].Path, entries[i].Path) << i;
   }
   EXPECT_EQ(CountFiles(*read), 3u);
+  // Decoded pieces end anywhere, between a CR and its LF too; a lone LF belongs to the entry.
+  const Bytes withLf = *list + "\r\nDIRa\nb";
+  for (std::size_t piece = 1; piece <= 9; ++piece) {
+    const auto pieces = ReadFileList(withLf, piece);
+    ASSERT_TRUE(pieces) << piece;
+    ASSERT_EQ(pieces->size(), entries.size() + 1) << piece;
+    for (std::size_t i = 0; i < entries.size(); ++i)
+      EXPECT_EQ((*pieces)[i].PathUtf8, entries[i].PathUtf8) << piece << " " << i;
+    EXPECT_EQ(pieces->back().PathUtf8, "a\nb") << piece;
+  }
 }
 
 TEST(FileList, EmptyAndShortEntriesAreCorrupt) {
