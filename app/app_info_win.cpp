@@ -5,7 +5,6 @@
 #include "app/installer_win.h"
 #include "app/texts.h"
 #include "generated/version.h"
-#include "package/package.h"
 #include "ui/dialogs.h"
 
 namespace zv {

@@ -3,7 +3,7 @@
 
 #include "app/fileops.h"
 #include "base/text.h"
-#include "package/package.h"
+#include "package/names.h"
 
 #include "win/handles.h"
 

@@ -8,7 +8,6 @@
 #include "app/fileops.h"
 #include "app/install_rules.h"
 #include "app/installer_win.h"
-#include "package/package.h"
 #include "ui/properties.h"
 
 namespace zv {

@@ -7,6 +7,7 @@
 #include "app/fileops.h"
 #include "app/installer_win.h"
 #include "app/texts.h"
+#include "package/names.h"
 #include "paint/canvas.h"
 #include "paint/windowless.h"
 #include "ui/dialogs.h"

@@ -1,6 +1,6 @@
 #include "app/install_rules.h"
 
-#include "package/package.h"
+#include "package/path_length.h"
 
 namespace zv {
 

@@ -11,7 +11,10 @@
 
 #include "app/install_rules.h"
 #include "base/thread.h"
-#include "package/package.h"
+#include "package/contents.h"
+#include "package/file_source.h"
+#include "package/info.h"
+#include "package/integrity.h"
 #include "ui/form.h"
 #include "win/wide.h"
 

@@ -6,6 +6,9 @@
 #include "app/installer_win.h"
 #include "app/page_pictures.h"
 #include "app/texts.h"
+#include "package/format.h"
+#include "package/names.h"
+#include "package/stream_decode.h"
 #include "ui/dialogs.h"
 #include "ui/properties.h"
 

@@ -10,6 +10,7 @@
 #include <new>
 
 #include "base/text.h"
+#include "package/case_fold.h"
 
 namespace {
 
@@ -44,10 +45,8 @@ namespace std {
 }  // namespace std
 
 // File names are compared without case by the system's own upper-casing: the package library's
-// table (package/case_fold.cpp) would not fit in the stub. (Declared in package/package.h,
-// whose <optional> would clash with the throwing helper above.)
+// table (package/case_fold.cpp) would not fit in the stub.
 namespace zv {
-TextUnit FoldCaseBySystem(TextUnit c);
 TextUnit FoldCase(TextUnit c) { return FoldCaseBySystem(c); }
 }  // namespace zv
 

@@ -9,6 +9,7 @@
 #include "app/installer_win.h"
 #include "app/texts.h"
 #include "package/decode_ahead.h"
+#include "package/stream_decode.h"
 #include "ui/dialogs.h"
 #include "ui/properties.h"
 

@@ -1,10 +1,10 @@
 // The upper-case table by which Windows compares file names without case, carried for the
 // packer, which judges names alike on every system. (The installer stub replaces FoldCase with
 // the system's own, case_fold_win.cpp; package_test holds the two to each other over the BMP.)
+#include "package/case_fold.h"
+
 #include <algorithm>
 #include <iterator>
-
-#include "package/package.h"
 
 namespace zv {
 namespace {

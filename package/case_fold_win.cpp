@@ -2,7 +2,7 @@
 // (app/stub_runtime_win.cpp): the table of case_fold.cpp would not fit there.
 #include <windows.h>
 
-#include "package/package.h"
+#include "package/case_fold.h"
 
 namespace zv {
 

@@ -1,11 +1,13 @@
 // Block decoding and line splitting.
+#include "package/codec.h"
+
 #include <LzmaDec.h>
 
 #include <new>
 
-#include "package/lzma_alloc.h"
-#include "package/package.h"
 #include "base/try_alloc.h"
+#include "package/format.h"
+#include "package/lzma_alloc.h"
 
 namespace zv {
 namespace {

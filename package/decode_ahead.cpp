@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "base/try_alloc.h"
+#include "package/format.h"
+#include "package/stream_decode.h"
 
 namespace zv {
 namespace {

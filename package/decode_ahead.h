@@ -8,7 +8,8 @@
 #include <cstdint>
 
 #include "base/thread.h"
-#include "package/package.h"
+#include "package/codec.h"
+#include "package/container.h"
 
 namespace zv {
 

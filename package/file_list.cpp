@@ -1,5 +1,10 @@
 // The file list, and the checks that make sure every entry can be created as listed.
-#include "package/package.h"
+#include "package/file_list.h"
+
+#include "package/case_fold.h"
+#include "package/format.h"
+#include "package/names.h"
+#include "package/stream_decode.h"
 
 namespace zv {
 namespace {

@@ -1,8 +1,10 @@
 // Reading the package from the installer file by offset.
+#include "package/file_source.h"
+
 #include <algorithm>
 
 #include "base/try_alloc.h"
-#include "package/package.h"
+#include "package/format.h"
 
 namespace zv {
 namespace {

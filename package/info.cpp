@@ -1,5 +1,8 @@
 // The information block: "key=value" lines.
-#include "package/package.h"
+#include "package/info.h"
+
+#include "package/codec.h"
+#include "package/format.h"
 
 namespace zv {
 namespace {

@@ -1,8 +1,13 @@
 // The package's integrity line: CRC-32 over the information lines before it and everything
 // after the information block.
+#include "package/integrity.h"
+
 #include <algorithm>
 
-#include "package/package.h"
+#include "package/codec.h"
+#include "package/container.h"
+#include "package/contents.h"
+#include "package/format.h"
 
 namespace zv {
 

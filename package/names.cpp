@@ -1,5 +1,7 @@
 // Which names and paths a package may create: the one rule for the packer and every extractor.
-#include "package/package.h"
+#include "package/names.h"
+
+#include "package/info.h"
 
 namespace zv {
 namespace {

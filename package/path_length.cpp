@@ -1,5 +1,8 @@
 // How long the paths of a package's entries are for the installer, which writes by plain paths.
-#include "package/package.h"
+#include "package/path_length.h"
+
+#include "package/file_list.h"
+#include "package/names.h"
 
 namespace zv {
 

@@ -1,12 +1,16 @@
 // Decoding a record's block piece by piece, for files of any size in bounded memory.
+#include "package/stream_decode.h"
+
 #include <LzmaDec.h>
 
 #include <algorithm>
 #include <cstring>
 
 #include "base/try_alloc.h"
+#include "package/codec.h"
+#include "package/container.h"
+#include "package/format.h"
 #include "package/lzma_alloc.h"
-#include "package/package.h"
 
 namespace zv {
 namespace {

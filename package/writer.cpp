@@ -1,6 +1,9 @@
 // The information block, the file list and the container, as the packer writes them.
 #include <string>
 
+#include "package/contents.h"
+#include "package/info.h"
+#include "package/names.h"
 #include "package/writer.h"
 
 namespace zv {

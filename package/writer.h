@@ -10,8 +10,10 @@
 #include <utility>
 #include <vector>
 
+#include "package/file_list.h"
 #include "package/format.h"
-#include "package/package.h"
+#include "package/integrity.h"
+#include "package/stream_decode.h"
 
 namespace zv {
 

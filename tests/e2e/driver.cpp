@@ -5,7 +5,6 @@
 
 #include <stdexcept>
 
-#include "package/package.h"
 #include "win/wide.h"
 
 namespace e2e {

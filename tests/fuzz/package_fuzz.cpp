@@ -6,7 +6,13 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "package/package.h"
+#include "package/container.h"
+#include "package/contents.h"
+#include "package/format.h"
+#include "package/integrity.h"
+#include "package/names.h"
+#include "package/path_length.h"
+#include "package/stream_decode.h"
 
 using namespace zv;
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "package/package.h"
+#include "package/case_fold.h"
 
 extern "C" __declspec(dllimport) WCHAR NTAPI RtlUpcaseUnicodeChar(WCHAR c);
 

@@ -12,6 +12,9 @@
 #endif
 
 #include "base/file.h"
+#include "package/contents.h"
+#include "package/file_source.h"
+#include "package/info.h"
 #include "package/writer.h"
 #include "tests/package/helpers.h"
 

@@ -11,8 +11,9 @@
 
 #include <LzmaEnc.h>
 
+#include "package/container.h"
+#include "package/file_list.h"
 #include "package/lzma_alloc.h"
-#include "package/package.h"
 
 namespace zv::test {
 

@@ -1,6 +1,7 @@
 // How much of a plain Windows path a package's entries take below the installer's target folder.
 #include <gtest/gtest.h>
 
+#include "package/path_length.h"
 #include "tests/package/helpers.h"
 
 namespace zv {

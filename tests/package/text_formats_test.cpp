@@ -3,6 +3,9 @@
 
 #include <limits>
 
+#include "package/contents.h"
+#include "package/info.h"
+#include "package/names.h"
 #include "package/writer.h"
 #include "tests/package/helpers.h"
 

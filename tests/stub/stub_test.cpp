@@ -9,7 +9,6 @@
 #include <string>
 
 #include "base/file.h"
-#include "package/package.h"
 #include "win/wide.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <iterator>
 #include <random>
 
-#include "package/package.h"
+#include "package/codec.h"
 #include "tests/zvpack/support.h"
 #include "tools/zvpack/compress.h"
 #include "tools/zvpack/errors.h"

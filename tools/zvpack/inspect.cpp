@@ -6,7 +6,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "package/contents.h"
 #include "package/decode_ahead.h"
+#include "package/names.h"
+#include "package/path_length.h"
 #include "package/writer.h"
 #include "tools/zvpack/errors.h"
 #include "tools/zvpack/filetime.h"

@@ -10,7 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "package/package.h"
+#include "package/container.h"
+#include "package/info.h"
+#include "package/integrity.h"
 #include "tools/zvpack/platform.h"
 
 namespace zv::pack {

@@ -1,7 +1,7 @@
 #include "tools/zvpack/names.h"
 
 #include "base/text.h"
-#include "package/package.h"
+#include "package/names.h"
 #include "tools/zvpack/platform.h"
 
 namespace zv::pack {

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <map>
 
-#include "package/package.h"
+#include "package/file_list.h"
+#include "package/format.h"
 #include "tools/zvpack/errors.h"
 #include "tools/zvpack/names.h"
 #include "tools/zvpack/platform.h"
