@@ -8,8 +8,7 @@
 #include "app/fileops.h"
 #include "app/installer_win.h"
 #include "app/texts.h"
-#include "package/decode_ahead.h"
-#include "package/stream_decode.h"
+#include "package/extraction.h"
 #include "ui/dialogs.h"
 #include "ui/properties.h"
 
@@ -48,31 +47,57 @@ bool MayWriteInto(HWND form, const std::wstring& folder) {
   return Tell(form, text::kOverwrite, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2, kExitInstalled) != IDNO;
 }
 
-// What became of one file.
-enum class Written { kDone, kCorrupt, kWriteFailed, kOutOfMemory };
+// Writes the entries below the target folder and asks the user about a file that cannot be
+// written or does not decode: Abort stops, Retry tries the whole file again, Ignore leaves it
+// out. Each file goes to a partial file first and keeps its name only when its content is
+// complete: a block that does not decode, a failed write or a killed install leaves no empty or
+// torn file, and nothing of it behind.
+class WorkerSink final : public ExtractSink {
+ public:
+  WorkerSink(HWND form, const std::vector<FileListEntry>& entries, const std::wstring& folder)
+      : form_(form), entries_(entries), folder_(folder) {}
 
-// Writes one file into its partial file: the bytes a decoder made ahead in one piece, or, for a
-// file left to the writer, decoded straight from the package piece by piece (one dictionary and
-// one input piece of memory, whatever the file's size). The file keeps its name only when its
-// content is complete: a block that does not decode, a failed write or a killed install leaves
-// no empty or torn file, and nothing of it behind.
-Written WriteOne(const AheadFile& file, const std::wstring& path, const FILETIME& time, PartialFile& partial) {
-  if (file.Decoded && file.Status == BlockStatus::Corrupt) return Written::kCorrupt;
-  if (!BeginPartialFile(path, partial)) return Written::kWriteFailed;
-  const auto append = [&](ByteView piece) { return AppendPartialFile(partial, piece); };
-  StreamedBlock block;
-  if (file.Decoded) {
-    block.Stopped = !append(file.Data);
-  } else {
-    block = DecodeRecordStream(gPackage, file.Record, append);
+  bool Entry(std::size_t index) override {
+    const FileListEntry& entry = entries_[index];
+    path_ = Join({folder_, entry.Path});
+    ReportProgress(form_, static_cast<int>(index), entry.IsFolder ? nullptr : &entry.Path, false);
+    if (entry.IsFolder && (DirExists(path_) || CreateFolder(path_))) Log(Join({path_, L"\\"}));
+    return true;
   }
-  if (block.Stopped || block.Status == BlockStatus::Corrupt || block.Status == BlockStatus::OutOfMemory) {
-    DropPartialFile(partial);
-    if (block.Stopped) return Written::kWriteFailed;
-    return block.Status == BlockStatus::Corrupt ? Written::kCorrupt : Written::kOutOfMemory;
+  bool Open(std::size_t) override { return BeginPartialFile(path_, partial_); }
+  bool Write(ByteView piece) override { return AppendPartialFile(partial_, piece); }
+  bool Close(std::size_t index) override {
+    const std::uint64_t ticks = entries_[index].FileTime;
+    FILETIME time;
+    time.dwLowDateTime = static_cast<DWORD>(ticks);
+    time.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+    return FinishPartialFile(partial_, path_, time) == kWriteOk;
   }
-  return FinishPartialFile(partial, path, time) == kWriteOk ? Written::kDone : Written::kWriteFailed;
-}
+  void Drop() override { DropPartialFile(partial_); }
+  FaultAnswer Failed(std::size_t index, FileFault fault) override {
+    ReportProgress(form_, static_cast<int>(index), nullptr, true);  // the page shows the file the box names
+    if (fault == FileFault::OutOfMemory) {
+      Fail(form_, text::kOutOfMemory, kExitWrite);
+      return FaultAnswer::Abort;
+    }
+    const bool corrupt = fault == FileFault::Corrupt;
+    const std::wstring message = Join({corrupt ? text::kCorruptHead : text::kWriteFailedHead, path_,
+                                       corrupt ? text::kCorruptTail : text::kWriteFailedTail});
+    const int answer = Tell(form_, message, MB_ABORTRETRYIGNORE | MB_ICONERROR, corrupt ? kExitPackage : kExitWrite);
+    return answer == IDABORT ? FaultAnswer::Abort : answer == IDIGNORE ? FaultAnswer::Ignore : FaultAnswer::Retry;
+  }
+  bool Done(std::size_t, bool written) override {
+    if (written) Log(path_);
+    return !gCancelRequested;
+  }
+
+ private:
+  HWND form_;
+  const std::vector<FileListEntry>& entries_;
+  const std::wstring& folder_;
+  std::wstring path_;  // of the entry at hand
+  PartialFile partial_;
+};
 
 }  // namespace
 
@@ -91,14 +116,12 @@ int ExtractPackage(HWND form) {
     default:
       return Fail(form, text::kDataError, kExitPackage);
   }
-  const std::vector<FileListEntry>& entries = contents.Entries;
   SYSTEM_INFO system;
   GetSystemInfo(&system);
-  DecodeAhead ahead(gPackage, contents.ContentOffset, CountFiles(entries),
-                    static_cast<int>(system.dwNumberOfProcessors));
+  Extraction extraction(gPackage, contents, static_cast<int>(system.dwNumberOfProcessors));
   // The integrity check began with the welcome page: the first files decode (into memory) while
   // it ends, and nothing is written before its verdict.
-  ahead.Begin();
+  extraction.Begin();
   gIntegrityCheck.Join();
   if (gIntegrity == Integrity::Damaged) return Fail(form, text::kPackageDamaged, kExitPackage);
 
@@ -107,40 +130,11 @@ int ExtractPackage(HWND form) {
   if (!MayWriteInto(form, folder)) return kWorkerFailed;
   folder += L'\\';
 
-  const int count = static_cast<int>(entries.size());
+  const int count = static_cast<int>(contents.Entries.size());
   SetProgressMin(gForm1.progressBar1, 0);
   SetProgressMax(gForm1.progressBar1, count - 1);
-  PartialFile partial;
-  for (int i = 0; i < count; ++i) {
-    ReportProgress(form, i, nullptr, false);
-    const FileListEntry& entry = entries[i];
-    const std::wstring& name = entry.Path;
-    const std::wstring path = Join({folder, name});
-    if (entry.IsFolder) {
-      if (DirExists(path) || CreateFolder(path)) Log(Join({path, L"\\"}));
-      continue;
-    }
-    ReportProgress(form, i, &name, false);
-    FILETIME time;
-    time.dwLowDateTime = static_cast<DWORD>(entry.FileTime);
-    time.dwHighDateTime = static_cast<DWORD>(entry.FileTime >> 32);
-    AheadFile& file = ahead.Next();
-    // The user decides on a file that cannot be written or does not decode: Abort stops,
-    // Retry tries the whole file again, Ignore leaves it out.
-    Written result;
-    while ((result = WriteOne(file, path, time, partial)) != Written::kDone) {
-      ReportProgress(form, i, nullptr, true);  // the page shows the file the box names
-      if (result == Written::kOutOfMemory) return Fail(form, text::kOutOfMemory, kExitWrite);
-      const bool corrupt = result == Written::kCorrupt;
-      const std::wstring message = Join({corrupt ? text::kCorruptHead : text::kWriteFailedHead, path,
-                                         corrupt ? text::kCorruptTail : text::kWriteFailedTail});
-      const int answer = Tell(form, message, MB_ABORTRETRYIGNORE | MB_ICONERROR, corrupt ? kExitPackage : kExitWrite);
-      if (answer == IDABORT) return kWorkerFailed;
-      if (answer == IDIGNORE) break;
-    }
-    if (result == Written::kDone) Log(path);
-    if (gCancelRequested) return kWorkerFailed;
-  }
+  WorkerSink sink(form, contents.Entries, folder);
+  if (!extraction.Run(sink)) return kWorkerFailed;
   ReportProgress(form, count - 1, nullptr, true);
   return kWorkerDone;
 }

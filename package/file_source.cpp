@@ -15,7 +15,7 @@ constexpr std::size_t kScanPiece = std::size_t{64} << 10;
 
 }  // namespace
 
-std::optional<std::uint64_t> FindMarkerInFile(const FileReader& file) {
+std::optional<std::uint64_t> FindMarkerInFile(const FileReader& file, bool* readFailed) {
   const Bytes marker = AssembleMarker();
   // Each piece starts with the last kMarkerSize - 1 bytes of the one before, so a marker that
   // straddles two reads is found whole.
@@ -23,7 +23,10 @@ std::optional<std::uint64_t> FindMarkerInFile(const FileReader& file) {
   std::size_t kept = 0;
   for (std::uint64_t offset = 0;;) {
     std::size_t got = 0;
-    if (!file.ReadAt(offset, piece.data() + kept, kScanPiece, &got)) return std::nullopt;
+    if (!file.ReadAt(offset, piece.data() + kept, kScanPiece, &got)) {
+      if (readFailed) *readFailed = true;
+      return std::nullopt;
+    }
     const ByteView view(piece.data(), kept + got);
     const std::size_t at = view.find(marker);
     if (at != ByteView::npos) return offset - kept + at;

@@ -34,7 +34,8 @@ class FilePackageSource final : public PackageSource {
 };
 
 // Offset of the first marker in a file, reading it piece by piece; nullopt when there is none
-// or the file cannot be read.
-std::optional<std::uint64_t> FindMarkerInFile(const FileReader& file);
+// or the file cannot be read (then *readFailed, when given, is set, and the system's last error
+// tells why).
+std::optional<std::uint64_t> FindMarkerInFile(const FileReader& file, bool* readFailed = nullptr);
 
 }  // namespace zv

@@ -1,8 +1,6 @@
 // Files decoded ahead come back in list order, whole, with what the writer must do itself.
 #include <gtest/gtest.h>
 
-#include <atomic>
-
 #include "package/decode_ahead.h"
 #include "package/writer.h"
 #include "tests/package/helpers.h"
@@ -65,34 +63,18 @@ TEST(DecodeAhead, TellsDamageAndLeavesLargeFilesToTheWriter) {
   EXPECT_TRUE(ahead.Next().Data == after);
 }
 
-// Notes reads that come after the writer has gone.
-class WatchedSource final : public PackageSource {
- public:
-  explicit WatchedSource(ByteView bytes) : inner_(bytes) {}
-  std::uint64_t Size() const override { return inner_.Size(); }
-  ByteView Read(std::uint64_t offset, std::size_t length, Bytes& buffer) const override {
-    if (writerGone) lateReads++;
-    return inner_.Read(offset, length, buffer);
-  }
-  std::atomic<bool> writerGone{false};
-  mutable std::atomic<int> lateReads{0};
-
- private:
-  MemorySource inner_;
-};
-
 // A writer that gives up half way stops the decoders and waits for them: none reads the
 // source after the writer has gone.
 TEST(DecodeAhead, StopsWhenTheWriterGivesUp) {
   Bytes records;  // one after the other, as content records follow the file list
   for (std::size_t i = 0; i < 3 * kAheadFiles; ++i)
     records += test::Record(EncodeBlock(RandomBytes(20000, static_cast<std::uint32_t>(i))));
-  WatchedSource source(records);
+  test::WatchedSource source(records);
   {
     DecodeAhead ahead(source, 0, 3 * kAheadFiles, kMaxDecoders);
     ASSERT_TRUE(ahead.Next().Decoded);
   }
-  source.writerGone = true;
+  source.closed = true;
   Bytes buffer;
   source.Read(0, 1, buffer);  // the one read after it: this test's own
   EXPECT_EQ(source.lateReads, 1);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -98,6 +99,22 @@ inline Bytes EndMarkBlock(ByteView data, std::uint32_t stated) {
   block.append(stream, 0, streamSize);
   return block;
 }
+
+// Counts the reads that come once closed is set: by then every reader must have stopped.
+class WatchedSource final : public PackageSource {
+ public:
+  explicit WatchedSource(ByteView bytes) : inner_(bytes) {}
+  std::uint64_t Size() const override { return inner_.Size(); }
+  ByteView Read(std::uint64_t offset, std::size_t length, Bytes& buffer) const override {
+    if (closed) lateReads++;
+    return inner_.Read(offset, length, buffer);
+  }
+  std::atomic<bool> closed{false};
+  mutable std::atomic<int> lateReads{0};
+
+ private:
+  MemorySource inner_;
+};
 
 // ---- Files ---------------------------------------------------------------------------------
 

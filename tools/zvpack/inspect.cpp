@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <thread>
 
 #include <nlohmann/json.hpp>
 
 #include "package/contents.h"
-#include "package/decode_ahead.h"
+#include "package/extraction.h"
+#include "package/file_source.h"
 #include "package/names.h"
 #include "package/path_length.h"
 #include "package/writer.h"
@@ -18,32 +20,6 @@
 
 namespace zv::pack {
 namespace {
-
-constexpr std::size_t kScanChunk = std::size_t{1} << 20;
-
-[[noreturn]] void DamagedContent(const std::string& installer, const PackageEntry& entry) {
-  Damaged(installer + ": " + Printable(entry.path), "the stored data does not decode (damaged package)");
-}
-
-// Decodes one content block piece by piece into sink (memory: one dictionary and one input
-// piece, whatever the file's size); a damaged block throws, naming the file. False when the
-// sink stopped it.
-bool DecodeContent(const InstallerSource& source, const PackageEntry& entry, const ByteSink& sink,
-                   const std::string& installer) {
-  const StreamedBlock result = DecodeRecordStream(source, entry.record, sink);
-  source.CheckReads();
-  if (result.Stopped) return false;
-  switch (result.Status) {
-    case BlockStatus::Ok:
-    case BlockStatus::Empty:
-      return true;
-    case BlockStatus::Corrupt:
-      break;
-    case BlockStatus::OutOfMemory:
-      Refuse(installer + ": " + Printable(entry.path), "out of memory decoding the file");
-  }
-  DamagedContent(installer, entry);
-}
 
 // A record's decoded bytes without the zeros of a stream that ends early: the stated size is a
 // claim, never an allocation. *zeroTail tells how many zeros were left out.
@@ -162,19 +138,11 @@ InstallerSource::InstallerSource(const std::string& path) : path_(path) {
   std::string reason;
   if (Inspect(path).kind == NodeKind::kFolder) Refuse(path, "is a folder, not an installer");
   if (!file_.Open(path, &reason)) Refuse(path, "cannot open: " + reason);
-  // Search for the first marker chunk by chunk; consecutive chunks overlap by one marker
-  // length less one byte, so a marker across a chunk boundary is found too.
-  Bytes chunk;
-  for (std::uint64_t offset = 0; offset < file_.Size(); offset += kScanChunk) {
-    if (!file_.ReadAt(offset, kScanChunk + kMarkerSize - 1, &chunk, &reason)) {
-      Refuse(path, "cannot read: " + reason);
-    }
-    if (const auto at = FindMarker(chunk)) {
-      start_ = offset + *at + kMarkerSize;
-      return;
-    }
-  }
-  Damaged(path, "no package found (the marker is missing: not an installer, or cut short)");
+  bool readFailed = false;
+  const std::optional<std::uint64_t> marker = FindMarkerInFile(file_.Reader(), &readFailed);
+  if (readFailed) Refuse(path, "cannot read: " + LastSystemError());
+  if (!marker) Damaged(path, "no package found (the marker is missing: not an installer, or cut short)");
+  start_ = *marker + kMarkerSize;
 }
 
 ByteView InstallerSource::Read(std::uint64_t offset, std::size_t length, Bytes& buffer) const {
@@ -216,7 +184,8 @@ OpenPackage OpenInstaller(const std::string& path, bool checkIntegrity) {
                         " bytes before its stated size (damaged package)");
     }
   }
-  PackageContents contents = ReadContents(source, /*withInfo=*/false);
+  package.contents = ReadContents(source, /*withInfo=*/false);
+  const PackageContents& contents = package.contents;
   source.CheckReads();
   switch (contents.Status) {
     case PackageStatus::Ok:
@@ -358,6 +327,168 @@ std::string ListingJson(const OpenPackage& package) {
              document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)) + "\n";
 }
 
+namespace {
+
+// Decoder threads for the extraction loop: the given number, or one per core, up to what it takes.
+int DecoderThreads(unsigned threads) {
+  if (!threads) threads = std::max(1u, std::thread::hardware_concurrency());
+  return static_cast<int>(std::min<unsigned>(threads, kMaxDecoders));
+}
+
+// What extract and verify share of a sink: the package, the entry at hand, and the first error,
+// kept rather than thrown (the extraction loop is not unwound through) and raised once it returns.
+class PackSink : public ExtractSink {
+ public:
+  explicit PackSink(const OpenPackage& package) : package_(package) {}
+  bool Entry(std::size_t index) override {
+    entry_ = &package_.entries[index];
+    return Guard([&] { EnterEntry(); });
+  }
+  // After the loop: raises what stopped it.
+  void Raise() const {
+    if (error_) std::rethrow_exception(error_);
+  }
+
+ protected:
+  ~PackSink() = default;
+  virtual void EnterEntry() {}
+  // Runs step; an exception it throws is kept (the first one) and false returned.
+  template <class Step>
+  bool Guard(Step&& step) {
+    try {
+      step();
+      return true;
+    } catch (...) {
+      if (!error_) error_ = std::current_exception();
+      return false;
+    }
+  }
+  // A block that does not decode: a read error (not damage) or the damage, naming the file.
+  [[noreturn]] void ThrowDamage() const {
+    package_.source->CheckReads();
+    Damaged(package_.installer + ": " + Printable(entry_->path),
+            "the stored data does not decode (damaged package)");
+  }
+  [[noreturn]] void ThrowOutOfMemory() const {
+    Refuse(package_.installer + ": " + Printable(entry_->path), "out of memory decoding the file");
+  }
+
+  const OpenPackage& package_;
+  const PackageEntry* entry_ = nullptr;
+  std::exception_ptr error_;
+};
+
+// Writes each file under a temporary name beside its target and moves it over the target only
+// when whole: a damaged block or a failed write never leaves a torn file in the target's place,
+// and a link planted at the target is replaced, not written through. The first fault ends it.
+class FolderSink final : public PackSink {
+ public:
+  FolderSink(const OpenPackage& package, const std::string& destination, ProgressLine* progress)
+      : PackSink(package), destination_(destination), progress_(progress) {}
+
+  bool Open(std::size_t) override {
+    return Guard([&] {
+      partial_ = PartialPath(destination_, *entry_);
+      interrupted_ = RemovedOnInterrupt(partial_);
+      written_ = 0;
+      file_ = OutputFile();
+      opened_ = file_.Create(partial_, &reason_);
+    }) && opened_;
+  }
+  bool Write(ByteView piece) override {
+    written_ += piece.size();
+    return file_.Write(piece, &reason_);
+  }
+  bool Close(std::size_t) override {
+    file_.SetLastWrite(entry_->fileTime);
+    const bool moved = file_.Close(&reason_) && MoveFileOver(partial_, target_, &reason_);
+    if (!moved) RemoveFile(partial_);
+    interrupted_.Release();
+    return moved;
+  }
+  void Drop() override {
+    file_.Close(nullptr);
+    RemoveFile(partial_);
+    interrupted_.Release();
+  }
+  FaultAnswer Failed(std::size_t, FileFault fault) override {
+    Guard([&] {
+      if (fault == FileFault::Corrupt) ThrowDamage();
+      if (fault == FileFault::OutOfMemory) ThrowOutOfMemory();
+      Refuse(target_, "cannot write: " + reason_);
+    });
+    return FaultAnswer::Abort;
+  }
+  bool Done(std::size_t, bool) override {
+    return Guard([&] {
+      package_.source->CheckReads();
+      ++result.files;
+      result.bytes += written_;
+      if (progress_) progress_->Update(result.files, result.bytes);
+    });
+  }
+
+  ExtractResult result;
+
+ private:
+  void EnterEntry() override {
+    target_ = Target(destination_, *entry_);
+    if (!entry_->folder) return;
+    if (!CreateFolders(target_, &reason_)) Refuse(target_, "cannot create the folder: " + reason_);
+    ++result.folders;
+  }
+
+  const std::string& destination_;
+  ProgressLine* progress_;
+  std::string target_;
+  std::string partial_;
+  RemovedOnInterrupt interrupted_;
+  OutputFile file_;
+  bool opened_ = false;
+  std::uint64_t written_ = 0;
+  std::string reason_;
+};
+
+// Decodes every file, writing nothing: a block that does not decode is a problem to report, and
+// the files after it are decoded all the same.
+class VerifySink final : public PackSink {
+ public:
+  VerifySink(const OpenPackage& package, VerifyResult& result, ProgressLine* progress)
+      : PackSink(package), result_(result), progress_(progress) {}
+
+  bool Open(std::size_t) override { return true; }
+  bool Write(ByteView piece) override {
+    result_.bytes += piece.size();
+    return true;
+  }
+  bool Close(std::size_t) override { return true; }
+  void Drop() override {}
+  FaultAnswer Failed(std::size_t, FileFault fault) override {
+    try {
+      if (fault == FileFault::OutOfMemory) ThrowOutOfMemory();
+      ThrowDamage();
+    } catch (const PackError& error) {
+      if (error.ExitCode() == kExitDamaged) {
+        result_.problems.push_back(error.what());
+        return FaultAnswer::Ignore;
+      }
+      if (!error_) error_ = std::current_exception();
+    }
+    return FaultAnswer::Abort;
+  }
+  bool Done(std::size_t, bool written) override {
+    result_.files += written;
+    if (progress_) progress_->Update(result_.files + result_.problems.size(), result_.bytes);
+    return Guard([&] { package_.source->CheckReads(); });
+  }
+
+ private:
+  VerifyResult& result_;
+  ProgressLine* progress_;
+};
+
+}  // namespace
+
 ExtractResult ExtractInstaller(const std::string& installer, const std::string& destination,
                                const ExtractOptions& options) {
   const OpenPackage package = OpenInstaller(installer);
@@ -366,61 +497,12 @@ ExtractResult ExtractInstaller(const std::string& installer, const std::string& 
   std::string reason;
   if (!CreateFolders(destination, &reason)) Refuse(destination, "cannot create: " + reason);
 
-  ExtractResult result;
   if (options.progress) options.progress->Begin("unpacking", package.files, package.bytes);
-  // Decoder threads decode the next files while this one writes, in list order.
-  const auto firstFile = std::find_if(package.entries.begin(), package.entries.end(),
-                                      [](const PackageEntry& entry) { return !entry.folder; });
-  const unsigned threads = options.threads ? options.threads : std::max(1u, std::thread::hardware_concurrency());
-  DecodeAhead ahead(*package.source,
-                    firstFile == package.entries.end() ? 0 : firstFile->record.BlockOffset - kRecordLengthSize,
-                    package.files, static_cast<int>(std::min<unsigned>(threads, kMaxDecoders)));
-  for (const PackageEntry& entry : package.entries) {
-    const std::string target = Target(destination, entry);
-    if (entry.folder) {
-      if (!CreateFolders(target, &reason)) Refuse(target, "cannot create the folder: " + reason);
-      ++result.folders;
-      continue;
-    }
-    // Written under a temporary name beside the target and moved over it only when whole:
-    // a damaged block or a failed write never leaves a torn file in the target's place, and
-    // a link planted at the target is replaced, not written through.
-    const std::string partial = PartialPath(destination, entry);
-    const RemovedOnInterrupt interrupted(partial);
-    OutputFile file;
-    if (!file.Create(partial, &reason)) Refuse(target, "cannot write: " + reason);
-    std::uint64_t written = 0;
-    bool decoded = false;
-    const auto write = [&](ByteView piece) {
-      written += piece.size();
-      return file.Write(piece, &reason);
-    };
-    try {
-      const AheadFile& decodedAhead = ahead.Next();
-      if (!decodedAhead.Decoded) {
-        decoded = DecodeContent(*package.source, entry, write, installer);
-      } else if (decodedAhead.Status == BlockStatus::Corrupt) {
-        package.source->CheckReads();  // a read error is not damage
-        DamagedContent(installer, entry);
-      } else {
-        decoded = write(decodedAhead.Data);
-      }
-    } catch (const PackError&) {
-      file.Close(nullptr);
-      RemoveFile(partial);
-      throw;
-    }
-    file.SetLastWrite(entry.fileTime);
-    if (!decoded || !file.Close(&reason) || !MoveFileOver(partial, target, &reason)) {
-      RemoveFile(partial);
-      Refuse(target, "cannot write: " + reason);
-    }
-    ++result.files;
-    result.bytes += written;
-    if (options.progress) options.progress->Update(result.files, result.bytes);
-  }
+  FolderSink sink(package, destination, options.progress);
+  Extraction(*package.source, package.contents, DecoderThreads(options.threads)).Run(sink);
+  sink.Raise();
   if (options.progress) options.progress->End();
-  return result;
+  return sink.result;
 }
 
 VerifyResult VerifyInstaller(const std::string& installer, ProgressLine* progress) {
@@ -430,20 +512,9 @@ VerifyResult VerifyInstaller(const std::string& installer, ProgressLine* progres
   result.longestPath = package.longestPath;
   result.longestTarget = package.longestTarget;
   if (progress) progress->Begin("verifying", package.files, package.bytes);
-  for (const PackageEntry& entry : package.entries) {
-    if (entry.folder) continue;
-    try {
-      DecodeContent(*package.source, entry, [&](ByteView piece) {
-        result.bytes += piece.size();
-        return true;
-      }, installer);
-      ++result.files;
-    } catch (const PackError& error) {
-      if (error.ExitCode() != kExitDamaged) throw;
-      result.problems.push_back(error.what());
-    }
-    if (progress) progress->Update(result.files + result.problems.size(), result.bytes);
-  }
+  VerifySink sink(package, result, progress);
+  Extraction(*package.source, package.contents, DecoderThreads(0)).Run(sink);
+  sink.Raise();
   if (progress) progress->End();
 
   const auto program = std::find_if(package.entries.begin(), package.entries.end(),

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "package/container.h"
+#include "package/contents.h"
 #include "package/info.h"
 #include "package/integrity.h"
 #include "tools/zvpack/platform.h"
@@ -53,7 +54,8 @@ struct OpenPackage {
   std::vector<std::pair<std::string, std::string>> infoLines;  // key (without "="), value
   PackageInfo info;
   IntegrityLine integrity;  // the "CRC32ALL=" (or older "CRC32=") line, if any
-  std::vector<PackageEntry> entries;
+  PackageContents contents;  // as the package library read them (without the information)
+  std::vector<PackageEntry> entries;  // contents.Entries as zvpack shows them, index for index
   std::size_t files = 0;
   std::size_t folders = 0;
   std::uint64_t bytes = 0;  // decoded size of all files

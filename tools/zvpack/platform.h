@@ -66,6 +66,7 @@ class InputFile {
   // the file the scan saw (a file swapped for a link or another file in between is refused).
   bool OpenScanned(const std::string& path, const Node& scanned, std::string* error);
   std::uint64_t Size() const { return reader_.Size(); }
+  const FileReader& Reader() const { return reader_; }
   // Reads up to count bytes at offset into out (resized to what was read). False on a read
   // error, with the reason in *error when given. (platform.cpp)
   bool ReadAt(std::uint64_t offset, std::size_t count, Bytes* out, std::string* error = nullptr) const;
