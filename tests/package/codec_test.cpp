@@ -87,8 +87,8 @@ TEST(BlockCodec, EncoderTuningKeepsTheFormat) {
 // is the same byte for byte, with the packer's settings, and with a window the data slides
 // through (the finder's buffers move and wrap).
 TEST(BlockCodec, TheTwoThreadMatchFinderGivesTheSameBlock) {
-  const Bytes data = CompressibleBytes(1536 * 1024, 21) + RandomBytes(200000, 22) +
-                     CompressibleBytes(600000, 23);
+  const Bytes data = CompressibleBytes(800000, 21) + RandomBytes(100000, 22) +
+                     CompressibleBytes(300000, 23);
   EncodeOptions packer;
   packer.Algo = 1;
   packer.BtMode = 1;

@@ -142,7 +142,7 @@ Bytes Periodic(std::size_t size) {
 
 TEST_F(CompressTest, LargeFilesGetTheTwoThreadFinderWhenThereAreThreadsToSpare) {
   MakeFiles(6);
-  const Bytes large = Periodic(3u << 20);
+  const Bytes large = Periodic(3u << 19);
   WriteBytes(scratch_ / "large", large);
   contents_.push_back(large);
   jobs_.push_back({scratch_ / "large", "large", large.size(), Inspect(scratch_ / "large")});
