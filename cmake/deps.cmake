@@ -1,14 +1,28 @@
 # Third-party code from Debian's packages, built for whichever tree is being configured.
 
-# LZMA SDK sources shipped by lzma-dev. Single-threaded encoder (_7ZIP_ST): the multithreaded
-# match finder is not shipped.
+# LZMA SDK sources shipped by lzma-dev, and the SDK's two-thread match finder (LzFindMt.c),
+# which lzma-dev leaves out: scripts/bootstrap takes it from the same package's source. The SDK's
+# Threads.h is Win32's only; package/lzma_threads holds one on the C++ library's threads, for
+# both trees.
 set(ZV_LZMA_DIR /usr/include/lzma)
+if(DEFINED ENV{ZV_LZMA_MT_DIR})
+  set(zv_lzma_mt_default $ENV{ZV_LZMA_MT_DIR})
+else()
+  set(zv_lzma_mt_default /usr/local/src/zvsetup-lzma-mt)
+endif()
+set(ZV_LZMA_MT_DIR ${zv_lzma_mt_default} CACHE PATH "Folder with the LZMA SDK's LzFindMt.c and .h")
+if(NOT EXISTS ${ZV_LZMA_MT_DIR}/LzFindMt.c OR NOT EXISTS ${ZV_LZMA_MT_DIR}/LzFindMt.h)
+  message(FATAL_ERROR "${ZV_LZMA_MT_DIR} lacks the LZMA SDK's LzFindMt.c and .h: run scripts/bootstrap")
+endif()
 add_library(lzmasdk STATIC
   ${ZV_LZMA_DIR}/LzmaDec.c
   ${ZV_LZMA_DIR}/LzmaEnc.c
-  ${ZV_LZMA_DIR}/LzFind.c)
-target_compile_definitions(lzmasdk PUBLIC _7ZIP_ST)
-target_include_directories(lzmasdk SYSTEM PUBLIC ${ZV_LZMA_DIR})
+  ${ZV_LZMA_DIR}/LzFind.c
+  ${ZV_LZMA_MT_DIR}/LzFindMt.c
+  ${PROJECT_SOURCE_DIR}/package/lzma_threads/threads.cpp)
+# Our Threads.h comes before the SDK's folders; LzFindMt.c's folder holds no other.
+target_include_directories(lzmasdk SYSTEM PUBLIC ${PROJECT_SOURCE_DIR}/package/lzma_threads
+                           ${ZV_LZMA_MT_DIR} ${ZV_LZMA_DIR})
 target_compile_options(lzmasdk PRIVATE -w)
 if(WIN32)
   # The decoder goes into the installer stub: small beats fast there (_LZMA_SIZE_OPT: loops

@@ -118,7 +118,7 @@ bool EncodeStream(const BlockSource& source, std::uint64_t offset, std::uint32_t
   props.numHashBytes = options.NumHashBytes;
   props.mc = options.MatchCycles;
   props.writeEndMark = 0;  // the decoder stops after S bytes
-  props.numThreads = 1;
+  props.numThreads = options.Threads;
 
   const EncoderDeleter encoder{LzmaEnc_Create(&gLzmaAllocator)};
   if (!encoder.Handle || LzmaEnc_SetProps(encoder.Handle, &props) != SZ_OK) return false;

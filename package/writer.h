@@ -35,6 +35,10 @@ struct EncodeOptions {
   // of the data, or all of it when small), is encoded with the quickest settings instead: the
   // normal ones spend a second per megabyte finding matches that are not there.
   bool FastIfIncompressible = false;
+  // 2: the match finder runs on two threads of its own beside the encoder's (the SDK's
+  // two-thread finder, normal parser and binary trees only). The output is the same byte for
+  // byte; a single large file then uses more than one core (3.4 MB of text: 4.5 s, not 5.8 s).
+  int Threads = 1;
   // Called now and then with the bytes consumed so far; returning false cancels the encoding.
   std::function<bool(std::uint64_t done)> Progress;
 };

@@ -83,6 +83,29 @@ TEST(BlockCodec, EncoderTuningKeepsTheFormat) {
   for (const EncodeOptions& options : {hashChain, binaryTree, smallWindow}) ExpectRoundTrip(data, options);
 }
 
+// The SDK's two-thread match finder finds the matches the single-threaded one finds: the block
+// is the same byte for byte, with the packer's settings, and with a window the data slides
+// through (the finder's buffers move and wrap).
+TEST(BlockCodec, TheTwoThreadMatchFinderGivesTheSameBlock) {
+  const Bytes data = CompressibleBytes(800000, 21) + RandomBytes(100000, 22) +
+                     CompressibleBytes(300000, 23);
+  EncodeOptions packer;
+  packer.Algo = 1;
+  packer.BtMode = 1;
+  packer.NumHashBytes = 4;
+  packer.FastBytes = 32;
+  EncodeOptions sliding = packer;
+  sliding.Window = 256 * 1024;
+  for (EncodeOptions options : {packer, sliding}) {
+    const Bytes single = EncodeBlock(data, options);
+    options.Threads = 2;
+    const Bytes threaded = EncodeBlock(data, options);
+    ASSERT_FALSE(threaded.empty());
+    EXPECT_TRUE(threaded == single) << options.Window;
+    EXPECT_TRUE(DecodeBlock(threaded) == data);
+  }
+}
+
 TEST(BlockCodec, EncoderWindowFitsTheData) {
   EXPECT_EQ(EncoderWindow(1), 4096u);
   EXPECT_EQ(EncoderWindow(4096), 4096u);

@@ -137,6 +137,28 @@ TEST_F(BuildTest, OutputIsTheSameForAnyThreadCountAndBudget) {
   EXPECT_EQ(one, ReadBytes(scratch_ / "tight.exe"));
 }
 
+// A large file's match finder runs on threads of its own when the packer has more than one:
+// the installer is the same byte for byte.
+TEST_F(BuildTest, ALargeFileGivesTheSameOutputWhateverTheThreadCount) {
+  Bytes large;
+  for (int i = 0; large.size() < (3u << 19); ++i) {
+    large += "record " + std::to_string(i % 500) + (i % 3 ? " texture\n" : " sound\n");
+  }
+  MakeFolders(src("data"));
+  WriteFile("data/world.pak", large, 5);
+  std::vector<Bytes> installers;
+  for (const unsigned threads : {1u, 2u}) {
+    const std::string output = scratch_ / ("setup" + std::to_string(threads) + ".exe");
+    BuildOptions options = Options(output);
+    options.threads = threads;
+    BuildInstaller(options);
+    installers.push_back(ReadBytes(output));
+  }
+  EXPECT_EQ(installers[0], installers[1]);
+  ExtractInstaller(scratch_ / "setup2.exe", scratch_ / "out");
+  EXPECT_EQ(Snapshot(scratch_ / "out"), Snapshot(src("")));
+}
+
 TEST_F(BuildTest, FilesOverTheMemoryBudgetStreamAndLeaveNothingBehind) {
   BuildOptions options = Options(scratch_ / "setup.exe");
   options.memoryBudget = 1;  // every file is over it

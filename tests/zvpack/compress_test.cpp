@@ -88,6 +88,8 @@ TEST_F(CompressTest, CostCoversTheDataAndTheEncoderTables) {
   EXPECT_GE(InFlightCost(size, options), 3 * size + 11 * (64u << 20));
   options.BtMode = 0;
   EXPECT_LT(InFlightCost(size, options), 3 * size + 8 * (64u << 20));
+  // A block that goes to a spill file costs no memory.
+  EXPECT_EQ(InFlightCost(size, options, true), InFlightCost(size, options) - 3 * size);
   EXPECT_LE(DefaultMemoryBudget(), sizeof(void*) == 4 ? 1200u << 20 : ~0ULL);
 }
 
@@ -117,14 +119,64 @@ TEST_F(CompressTest, AFileOverTheBudgetRunsAloneThroughASpillFile) {
       nullptr, &stats);
   EXPECT_EQ(spilled, (std::vector<std::size_t>{0, 5}));
   // Nothing else was in flight beside the larger of the two.
-  EXPECT_EQ(stats.peakCost, std::max(InFlightCost(jobs_[0].size, settings.encode),
-                                     InFlightCost(jobs_[5].size, settings.encode)));
+  EXPECT_EQ(stats.peakCost, std::max(InFlightCost(jobs_[0].size, settings.encode, true),
+                                     InFlightCost(jobs_[5].size, settings.encode, true)));
 
   // Stopping at a spilled block removes its file as well.
   EXPECT_FALSE(CompressInOrder(
       jobs_, settings, [](std::size_t index, const CompressedBlock&) { return index < 5; }, nullptr));
   const std::filesystem::directory_iterator left(FsPath(scratch_.Path()));
   EXPECT_EQ(static_cast<std::size_t>(std::distance(begin(left), end(left))), jobs_.size());
+}
+
+// Repeats a random kilobyte: quick to compress at any setting.
+Bytes Periodic(std::size_t size) {
+  std::mt19937 random(7);
+  Bytes period;
+  for (int i = 0; i < 1024; ++i) period += static_cast<char>(random());
+  Bytes data;
+  while (data.size() < size) data += period;
+  data.resize(size);
+  return data;
+}
+
+TEST_F(CompressTest, LargeFilesGetTheTwoThreadFinderWhenThereAreThreadsToSpare) {
+  MakeFiles(6);
+  const Bytes large = Periodic(3u << 19);
+  WriteBytes(scratch_ / "large", large);
+  contents_.push_back(large);
+  jobs_.push_back({scratch_ / "large", "large", large.size(), Inspect(scratch_ / "large")});
+  CompressSettings settings;
+  settings.encode.Algo = 1;
+  settings.encode.BtMode = 1;
+  for (const unsigned threads : {1u, 2u}) {
+    settings.threads = threads;
+    CompressStats stats;
+    EXPECT_EQ(Run(settings, &stats), contents_);
+    EXPECT_EQ(stats.twoThreadFiles, threads == 1 ? 0u : 1u);
+  }
+}
+
+TEST_F(CompressTest, LargeFilesSpillWhateverTheBudget) {
+  const Bytes large = Periodic((16u << 20) + 1);
+  WriteBytes(scratch_ / "large", large);
+  contents_.push_back(large);
+  jobs_.push_back({scratch_ / "large", "large", large.size(), Inspect(scratch_ / "large")});
+  CompressSettings settings;
+  settings.encode.Level = 1;
+  settings.spillPath = scratch_ / "setup.exe.partial.block";
+  CompressStats stats;
+  bool spilled = false;
+  CompressInOrder(
+      jobs_, settings,
+      [&](std::size_t, const CompressedBlock& block) {
+        spilled = block.Size() > 0 && block.HeldInMemory() == 0;
+        EXPECT_TRUE(DecodeBlock(Whole(block)) == large);
+        return true;
+      },
+      nullptr, &stats);
+  EXPECT_TRUE(spilled);
+  EXPECT_EQ(stats.peakCost, InFlightCost(large.size(), settings.encode, true));
 }
 
 TEST_F(CompressTest, TheFirstFailingFileIsReported) {

@@ -21,11 +21,30 @@ namespace {
 constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
 constexpr auto kProgressInterval = std::chrono::milliseconds(200);
 constexpr std::size_t kSpillPiece = std::size_t{4} << 20;  // read back per write to the package
+// The blocks of larger files go to a spill file as they are made: waiting in memory for their
+// turn, a few of them would take more than their encoders' tables.
+constexpr std::uint64_t kSpillAbove = 16 * kMiB;
+// From this size on a file's match finder runs on threads of its own when the packer may use
+// more than one core: a tree of a few large files then keeps every core busy to the end, not
+// only while files are left to start. Below it, starting the threads costs more than they win.
+constexpr std::uint64_t kTwoThreadFinderFrom = 1 * kMiB;
 
 // Enough files ahead that the other workers keep going while one compresses a large file;
 // the memory budget, which counts finished blocks too, bounds the bytes.
 std::size_t DefaultReorderWindow(unsigned threads) {
   return std::max<std::size_t>(64, std::size_t{16} * threads);
+}
+
+// Unset fields follow the encoder's presets: algorithm from the level, finder from the algorithm.
+int Algorithm(const EncodeOptions& options) {
+  return options.Algo >= 0 ? options.Algo : (options.Level < 5 ? 0 : 1);
+}
+bool BinaryTrees(const EncodeOptions& options) {
+  return options.BtMode >= 0 ? options.BtMode != 0 : Algorithm(options) != 0;
+}
+// The encoder takes the two-thread finder only for binary trees with the normal parser.
+bool UsesTwoThreadFinder(const EncodeOptions& options) {
+  return options.Threads > 1 && Algorithm(options) == 1 && BinaryTrees(options);
 }
 
 struct Slot {
@@ -121,30 +140,52 @@ class Pipeline {
 
   bool Cancelled(std::size_t index) const { return stop_.load() || index >= failLimit_.load(); }
 
+  EncodeOptions OptionsFor(std::uint64_t size) const {
+    EncodeOptions options = settings_.encode;
+    if (settings_.threads > 1 && size >= kTwoThreadFinderFrom) options.Threads = 2;
+    return options;
+  }
+
+  // What a file costs in flight, and whether its block goes to a spill file: when it is large,
+  // or when it would not fit in the budget otherwise (then it may still run alone).
+  struct Admission {
+    std::uint64_t cost = 0;
+    bool spills = false;
+  };
+  Admission Admit(std::size_t index) const {
+    const std::uint64_t size = jobs_[index].size;
+    const EncodeOptions options = OptionsFor(size);
+    const std::uint64_t held = InFlightCost(size, options);
+    if (settings_.spillPath.empty() || (size <= kSpillAbove && held <= budget_)) return {held, false};
+    return {InFlightCost(size, options, true), true};
+  }
+
   void Work() {
     while (true) {
       std::size_t index = 0;
+      Admission admission;
       std::uint64_t cost = 0;
       {
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [&] {
           if (stop_ || nextTake_ >= failLimit_) return true;
           if (nextTake_ >= nextWrite_ + window_) return false;
-          const std::uint64_t next = InFlightCost(jobs_[nextTake_].size, settings_.encode);
-          return nextTake_ == nextWrite_ || inFlight_ + next <= budget_;
+          return nextTake_ == nextWrite_ || inFlight_ + Admit(nextTake_).cost <= budget_;
         });
         if (stop_ || nextTake_ >= failLimit_) return;
         index = nextTake_++;
-        cost = InFlightCost(jobs_[index].size, settings_.encode);
+        admission = Admit(index);
+        cost = admission.cost;
         inFlight_ += cost;
         stats_.peakCost = std::max(stats_.peakCost, inFlight_);
         stats_.peakAhead = std::max(stats_.peakAhead, nextTake_ - nextWrite_);
+        if (UsesTwoThreadFinder(OptionsFor(jobs_[index].size))) ++stats_.twoThreadFiles;
       }
 
       CompressedBlock block;
       std::optional<PackError> error;
       try {
-        block = Compress(index, cost > budget_);
+        block = Compress(index, admission.spills);
       } catch (const PackError& e) {
         error = e;
       } catch (const std::bad_alloc&) {
@@ -171,8 +212,8 @@ class Pipeline {
     }
   }
 
-  // A file over the budget runs alone; its block goes to a spill file as it is made.
-  CompressedBlock Compress(std::size_t index, bool overBudget) {
+  // A spilled file's block goes to the spill file as it is made.
+  CompressedBlock Compress(std::size_t index, bool spills) {
     const CompressJob& job = jobs_[index];
     InputFile file;
     std::string reason;
@@ -184,14 +225,13 @@ class Pipeline {
     const FileData data(file);
 
     std::uint64_t reported = 0;
-    EncodeOptions options = settings_.encode;
+    EncodeOptions options = OptionsFor(file.Size());
     options.Progress = [&](std::uint64_t done) {
       bytesDone_ += done - std::min(done, reported);
       reported = std::max(reported, done);
       return !Cancelled(index);
     };
 
-    const bool spills = overBudget && !settings_.spillPath.empty();
     const std::string spillPath = settings_.spillPath + "." + std::to_string(index);
     CompressedBlock block;  // declared before the spill file: closed first, then removed
     OutputFile spill;
@@ -287,24 +327,20 @@ bool CompressedBlock::ForEachPiece(const std::function<bool(ByteView)>& put) con
   return true;
 }
 
-std::uint64_t InFlightCost(std::uint64_t size, const EncodeOptions& options) {
+std::uint64_t InFlightCost(std::uint64_t size, const EncodeOptions& options, bool spilled) {
   if (size == 0) return 0;
   const std::uint64_t window = EncoderWindow(size, options.Window);
   // Hash-chain match finders keep one link per window byte, binary trees two; both add a hash
   // table of up to half a window of entries and an input buffer of about 1.5 windows.
-  // Unset fields follow the encoder's presets: algorithm from the level, finder from the algorithm.
-  const int algo = options.Algo >= 0 ? options.Algo : (options.Level < 5 ? 0 : 1);
-  const bool hashChain = options.BtMode >= 0 ? options.BtMode == 0 : algo == 0;
-  const std::uint64_t tables = window * (hashChain ? 15 : 23) / 2 + 2 * kMiB;
+  // The two-thread finder adds its queues of hashes and matches.
+  const std::uint64_t tables =
+      window * (BinaryTrees(options) ? 23 : 15) / 2 + (UsesTwoThreadFinder(options) ? 7 : 2) * kMiB;
   // The file is read in pieces, but its block grows in memory: incompressible data makes it as
   // large as the file, and a string moving to a buffer twice as large holds both for a moment.
-  return size * 3 + tables;
+  return (spilled ? 0 : size * 3) + tables;
 }
 
-std::uint64_t DefaultMemoryBudget() {
-  if constexpr (sizeof(void*) == 4) return 1152 * kMiB;
-  return 6144 * kMiB;
-}
+std::uint64_t DefaultMemoryBudget() { return 896 * kMiB; }
 
 bool CompressInOrder(const std::vector<CompressJob>& jobs, const CompressSettings& settings,
                      const std::function<bool(std::size_t, const CompressedBlock&)>& deliver,

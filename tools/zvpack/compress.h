@@ -5,8 +5,10 @@
 // on which worker finishes first. Finished blocks wait in a bounded reorder window until their
 // turn. Files are read in pieces, never whole. Memory is admitted by an estimate per file (its
 // compressed bytes and the encoder's tables): a file starts only while the files in flight stay
-// inside the budget, or when it would be the only one; such a file (larger than the budget)
-// streams its block to a spill file, so it is never held in memory either.
+// inside the budget, or when it would be the only one. Large files, and files over the budget,
+// stream their blocks to a spill file, so these are never held in memory either. Large files'
+// match finders run on threads of their own when there is more than one worker: the output is
+// the same.
 #pragma once
 
 #include <cstddef>
@@ -65,14 +67,15 @@ class CompressedBlock {
 struct CompressStats {
   std::uint64_t peakCost = 0;  // largest estimated memory of the files in flight together
   std::size_t peakAhead = 0;   // most files taken beyond the one written next
+  std::size_t twoThreadFiles = 0;  // files given the two-thread match finder (unless incompressible)
 };
 
 // What a file of this size costs while it is compressed (its compressed bytes as they grow,
-// the encoder's window and match-finder tables).
-std::uint64_t InFlightCost(std::uint64_t size, const EncodeOptions& options);
+// unless they go to a spill file, and the encoder's window and match-finder tables).
+std::uint64_t InFlightCost(std::uint64_t size, const EncodeOptions& options, bool spilled = false);
 
-// The memory files in flight may take together: well inside the 2 GiB of a 32-bit process,
-// more in a 64-bit one.
+// The memory files in flight may take together: two large files at a time (each with a window
+// of 32 MiB), well inside the 2 GiB of a 32-bit process.
 std::uint64_t DefaultMemoryBudget();
 
 // Reads and encodes every job and calls deliver(index, block) for each in job order, on the
