@@ -45,6 +45,9 @@ struct PartialFile {
 // Creates the file at path when nothing has that name, else the temporary file beside it, and
 // marks it; false when it cannot be created.
 bool BeginPartialFile(const std::wstring& path, PartialFile& file);
+// Creates a new file at temporary, which nothing may have yet (a file to be moved over its final
+// name later), and marks it; false when it cannot be created.
+bool BeginFileAside(const std::wstring& temporary, PartialFile& file);
 bool AppendPartialFile(const PartialFile& file, std::string_view bytes);
 // Sets the last-write time, clears the mark, closes the file and moves it over path (replacing,
 // written through). kWriteOk, or kWriteOpenFailed when it cannot take the final name (a locked

@@ -102,6 +102,22 @@ std::wstring FindFirstMatch(const std::wstring& pattern, DWORD mask, DWORD* attr
   return {};
 }
 
+namespace {
+
+// Creates file.temporary as disposition says and marks it for removal until it is whole, so
+// that a killed install leaves neither a torn file under a name of the package nor a temporary
+// one. Every file system that deletes files takes the mark (deleting is setting it); one that
+// did not would get the file unmarked.
+bool CreateMarked(PartialFile& file, DWORD disposition) {
+  file.handle.reset(::CreateFileW(file.temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, disposition,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.handle) return false;
+  file.marked = MarkForRemoval(file.handle, true);
+  return true;
+}
+
+}  // namespace
+
 bool BeginPartialFile(const std::wstring& path, PartialFile& file) {
   DropPartialFile(file);
   // Two tries. First the final name, where nothing has it yet: nothing can be torn or written
@@ -111,16 +127,21 @@ bool BeginPartialFile(const std::wstring& path, PartialFile& file) {
   for (file.inPlace = true;; file.inPlace = false) {
     file.temporary = file.inPlace ? path
                                   : Join({std::wstring_view(path).substr(0, path.rfind(kSeparator) + 1), kPartialFileName});
-    file.handle.reset(::CreateFileW(file.temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
-                                    file.inPlace ? CREATE_NEW : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.handle) break;
-    if (!file.inPlace) return false;
+    if (CreateMarked(file, file.inPlace ? CREATE_NEW : CREATE_ALWAYS)) return true;
+    if (!file.inPlace) {
+      file.temporary.clear();
+      return false;
+    }
   }
-  // Marked for removal until it is whole, so that a killed install leaves neither a torn file
-  // under a name of the package nor a temporary one. Every file system that deletes files takes
-  // the mark (deleting is setting it); one that did not would get the file unmarked.
-  file.marked = MarkForRemoval(file.handle, true);
-  return true;
+}
+
+bool BeginFileAside(const std::wstring& temporary, PartialFile& file) {
+  DropPartialFile(file);
+  file.inPlace = false;
+  file.temporary = temporary;
+  if (CreateMarked(file, CREATE_NEW)) return true;
+  file.temporary.clear();
+  return false;
 }
 
 bool AppendPartialFile(const PartialFile& file, std::string_view bytes) {

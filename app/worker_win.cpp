@@ -5,6 +5,8 @@
 // owned by Form1.
 #include <windows.h>
 
+#include <new>
+
 #include "app/fileops.h"
 #include "app/installer_win.h"
 #include "app/texts.h"
@@ -47,6 +49,19 @@ bool MayWriteInto(HWND form, const std::wstring& folder) {
   return Tell(form, text::kOverwrite, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2, kExitInstalled) != IDNO;
 }
 
+FILETIME LastWriteOf(const FileListEntry& entry) {
+  FILETIME time;
+  time.dwLowDateTime = static_cast<DWORD>(entry.FileTime);
+  time.dwHighDateTime = static_cast<DWORD>(entry.FileTime >> 32);
+  return time;
+}
+
+// A large file a lane decodes before its turn: a file of its own in the target folder.
+struct AsideHolder final : AsideFile {
+  bool Write(ByteView piece) override { return AppendPartialFile(file, piece); }
+  PartialFile file;
+};
+
 // Writes the entries below the target folder and asks the user about a file that cannot be
 // written or does not decode: Abort stops, Retry tries the whole file again, Ignore leaves it
 // out. Each file goes to a partial file first and keeps its name only when its content is
@@ -67,13 +82,36 @@ class WorkerSink final : public ExtractSink {
   bool Open(std::size_t) override { return BeginPartialFile(path_, partial_); }
   bool Write(ByteView piece) override { return AppendPartialFile(partial_, piece); }
   bool Close(std::size_t index) override {
-    const std::uint64_t ticks = entries_[index].FileTime;
-    FILETIME time;
-    time.dwLowDateTime = static_cast<DWORD>(ticks);
-    time.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
-    return FinishPartialFile(partial_, path_, time) == kWriteOk;
+    return FinishPartialFile(partial_, path_, LastWriteOf(entries_[index])) == kWriteOk;
   }
   void Drop() override { DropPartialFile(partial_); }
+  // On a lane's thread. The holder's file lies in the target folder under a name that no entry
+  // of the list has (nor any file there: it must be new), marked for removal like a partial
+  // file until it is kept; at its turn it is moved to its place, a rename on the same volume.
+  AsideFile* Aside(std::size_t index) override {
+    const std::wstring path = Join({folder_, L"~zvsetup.", DecimalText(static_cast<int>(index)), L".partial"});
+    const Text key = PathKey(std::wstring_view(path).substr(folder_.size()));
+    for (const FileListEntry& entry : entries_) {
+      if (entry.Path.size() == key.size() && PathKey(entry.Path) == key) return nullptr;
+    }
+    auto* holder = new (std::nothrow) AsideHolder;
+    if (holder && !BeginFileAside(path, holder->file)) {
+      delete holder;
+      holder = nullptr;
+    }
+    return holder;
+  }
+  bool Keep(std::size_t index, AsideFile& file) override {
+    auto* holder = static_cast<AsideHolder*>(&file);
+    const bool kept = FinishPartialFile(holder->file, path_, LastWriteOf(entries_[index])) == kWriteOk;
+    delete holder;
+    return kept;
+  }
+  void Discard(AsideFile& file) override {
+    auto* holder = static_cast<AsideHolder*>(&file);
+    DropPartialFile(holder->file);
+    delete holder;
+  }
   FaultAnswer Failed(std::size_t index, FileFault fault) override {
     ReportProgress(form_, static_cast<int>(index), nullptr, true);  // the page shows the file the box names
     if (fault == FileFault::OutOfMemory) {

@@ -28,6 +28,31 @@ void JoinableThread::Join() {
   running_ = false;
 }
 
+namespace {
+
+struct MonitorObjects {
+  pthread_mutex_t lock;
+  pthread_cond_t condition;
+};
+MonitorObjects& Objects(unsigned char* room) { return *reinterpret_cast<MonitorObjects*>(room); }
+
+}  // namespace
+
+static_assert(sizeof(MonitorObjects) <= sizeof(Monitor));
+
+Monitor::Monitor() {
+  pthread_mutex_init(&Objects(objects_).lock, nullptr);
+  pthread_cond_init(&Objects(objects_).condition, nullptr);
+}
+Monitor::~Monitor() {
+  pthread_cond_destroy(&Objects(objects_).condition);
+  pthread_mutex_destroy(&Objects(objects_).lock);
+}
+void Monitor::Lock() { pthread_mutex_lock(&Objects(objects_).lock); }
+void Monitor::Unlock() { pthread_mutex_unlock(&Objects(objects_).lock); }
+void Monitor::Wait() { pthread_cond_wait(&Objects(objects_).condition, &Objects(objects_).lock); }
+void Monitor::Wake() { pthread_cond_broadcast(&Objects(objects_).condition); }
+
 }  // namespace zv
 
 #endif  // _WIN32

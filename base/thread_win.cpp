@@ -32,4 +32,24 @@ void JoinableThread::Join() {
   running_ = false;
 }
 
+namespace {
+
+struct MonitorObjects {
+  SRWLOCK lock;
+  CONDITION_VARIABLE condition;
+};
+MonitorObjects& Objects(unsigned char* room) { return *reinterpret_cast<MonitorObjects*>(room); }
+
+}  // namespace
+
+static_assert(sizeof(MonitorObjects) <= sizeof(Monitor));
+
+// Both start as zero bytes (what their initialisers write), and neither needs freeing.
+Monitor::Monitor() : objects_() {}
+Monitor::~Monitor() = default;
+void Monitor::Lock() { ::AcquireSRWLockExclusive(&Objects(objects_).lock); }
+void Monitor::Unlock() { ::ReleaseSRWLockExclusive(&Objects(objects_).lock); }
+void Monitor::Wait() { ::SleepConditionVariableSRW(&Objects(objects_).condition, &Objects(objects_).lock, INFINITE, 0); }
+void Monitor::Wake() { ::WakeAllConditionVariable(&Objects(objects_).condition); }
+
 }  // namespace zv

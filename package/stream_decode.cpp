@@ -46,7 +46,7 @@ bool GrowWindow(CLzmaDec& state, SizeT window) {
 }  // namespace
 
 StreamedBlock DecodeRecordStream(const PackageSource& source, const RecordSpan& record,
-                                 ByteSinkRef sink, bool padZeros) {
+                                 ByteSinkRef sink, bool padZeros, std::uint32_t window) {
   StreamedBlock result;
   Bytes input;
   // The first piece holds the header (size field and properties) and most small blocks whole.
@@ -74,8 +74,8 @@ StreamedBlock DecodeRecordStream(const PackageSource& source, const RecordSpan& 
     if (allocated == SZ_ERROR_MEM) result.Status = BlockStatus::OutOfMemory;
     return result;
   }
-  state.prop.dicSize = std::min(state.prop.dicSize, kDictionarySize);
-  const SizeT window = std::min(state.prop.dicSize, size);
+  state.prop.dicSize = std::min(state.prop.dicSize, window);
+  window = std::min(state.prop.dicSize, size);
   piece.remove_prefix(kLzmaPropsSize);
   LzmaDec_Init(&state);
 

@@ -9,6 +9,7 @@
 #include "base/text.h"
 #include "package/codec.h"
 #include "package/container.h"
+#include "package/format.h"
 
 namespace zv {
 
@@ -47,9 +48,11 @@ struct StreamedBlock {
 // stream that reaches further back does not decode), the decoder's tables and one input piece;
 // never the whole block or file. A stream that ends (with its end mark) before S bytes stands
 // for zeros up to S: with padZeros the sink receives them, without it ZeroTail tells how many
-// there would be, so that a stated size is never materialised to be judged.
+// there would be, so that a stated size is never materialised to be judged. A smaller window
+// bounds the memory further; a stream that reaches back beyond it is then Corrupt.
 StreamedBlock DecodeRecordStream(const PackageSource& source, const RecordSpan& record,
-                                 ByteSinkRef sink, bool padZeros = true);
+                                 ByteSinkRef sink, bool padZeros = true,
+                                 std::uint32_t window = kDictionarySize);
 // What a text block (the information block, the file list) may decode to, far above any real
 // package (633 files make a list of 40 KB): a larger one is taken as damaged, so that a few
 // bytes stating a gigabyte cost little.

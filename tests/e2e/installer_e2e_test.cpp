@@ -775,6 +775,49 @@ TEST(Silent, InstallsWithoutAWindowAndLogsEveryFile) {
   DeleteFileW(link.c_str());
 }
 
+// Large files decode ahead of their turn, each into a file of its own in the target folder:
+// they reach their places whole and replace what was there, and a killed install leaves none of
+// those files behind, nor a torn file under a name of the package.
+TEST(Silent, LargeFilesDecodedAheadInstallWholeAndAKillLeavesNoneTorn) {
+  std::vector<Entry> entries = {{"readme.txt", "first", kTime1}, {"媒体", "", 0, true}};
+  for (unsigned i = 0; i < 3; ++i) {
+    const std::string block = RandomBytes(64 << 10, 40 + i);  // larger than a batch, quick to pack
+    std::string content;
+    while (content.size() <= (16u << 20)) content += block;
+    entries.push_back({"媒体\\part" + std::to_string(i) + ".pak", content, kTime2 + i});
+  }
+  entries.push_back({"last.txt", "last", kTime1});
+  const std::wstring exe = MakeInstaller(L"lanes", Info("大文件软件", "readme.txt"), entries);
+  const std::wstring target = Scratch(L"lanes-target") + L"大文件软件";
+  const auto filesAside = [&] {
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((target + L"\\~zvsetup.*.partial").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    return true;
+  };
+  {
+    Installer setup(exe, L"/S /D=" + target);
+    ASSERT_TRUE(WaitUntil(filesAside, 120000));
+  }  // killed
+  EXPECT_FALSE(filesAside());
+  for (const Entry& e : entries) {
+    const std::wstring path = target + L"\\" + Widen(e.path);
+    if (!e.folder && Exists(path)) {
+      EXPECT_EQ(ReadFileBytes(path), e.content) << e.path;
+    }
+  }
+
+  CreateDirectoryW((target + L"\\媒体").c_str(), nullptr);
+  ASSERT_TRUE(WriteFileBytes(target + L"\\媒体\\part1.pak", "earlier"));
+  {
+    Installer setup(exe, L"/S /D=" + target);
+    EXPECT_EQ(setup.WaitForExit(120000), std::optional<DWORD>(0));
+  }
+  ExpectTreeInstalled(target + L"\\", entries);
+  EXPECT_FALSE(filesAside());
+}
+
 // The exit code tells a deployment tool what stopped the install, and the log says it in words.
 TEST(Silent, ExitCodeNamesWhatStoppedTheInstall) {
   const std::vector<Entry> entries = {{"a.txt", "first", kTime1}, {"locked.txt", "second", kTime1}};

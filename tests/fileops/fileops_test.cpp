@@ -328,6 +328,30 @@ TEST_F(FileOps, PartialFileTakesTheNameOnlyWhenFinished) {
   EXPECT_FALSE(FileExists(At(L"~zvsetup.partial")));
 }
 
+// A file made aside (a large file decoded before its turn) must be new to its name; it takes
+// its place in another folder, replacing what is there, only when finished, and dropped it is
+// gone.
+TEST_F(FileOps, FileAsideTakesItsPlaceOnlyWhenFinished) {
+  ASSERT_TRUE(::CreateDirectoryW(At(L"sub").c_str(), nullptr));
+  MakeFile(L"sub\\big.pak", "earlier");
+  MakeFile(L"taken", "someone's");
+  PartialFile file;
+  EXPECT_FALSE(BeginFileAside(At(L"taken"), file));
+  EXPECT_EQ(ReadBack(At(L"taken")), "someone's");
+  ASSERT_TRUE(BeginFileAside(At(L"~zvsetup.3.partial"), file));
+  ASSERT_TRUE(AppendPartialFile(file, "new content"));
+  EXPECT_EQ(ReadBack(At(L"sub\\big.pak")), "earlier");
+  ASSERT_EQ(FinishPartialFile(file, At(L"sub\\big.pak"), SomeTime()), kWriteOk);
+  EXPECT_EQ(ReadBack(At(L"sub\\big.pak")), "new content");
+  EXPECT_EQ(Ticks(TimesOf(At(L"sub\\big.pak")).written), Ticks(SomeTime()));
+  EXPECT_FALSE(FileExists(At(L"~zvsetup.3.partial")));
+
+  ASSERT_TRUE(BeginFileAside(At(L"~zvsetup.4.partial"), file));
+  ASSERT_TRUE(AppendPartialFile(file, "half"));
+  DropPartialFile(file);
+  EXPECT_FALSE(FileExists(At(L"~zvsetup.4.partial")));
+}
+
 // An install ended from outside half way through a file (killed, or crashed) leaves no torn
 // file: the file being written goes with the process, a file it was replacing stays as it was,
 // and a file already finished keeps its content and time.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <new>
 #include <thread>
 
 #include <nlohmann/json.hpp>
@@ -463,6 +464,14 @@ class VerifySink final : public PackSink {
   }
   bool Close(std::size_t) override { return true; }
   void Drop() override {}
+  // Large files decode on lanes, which count their bytes.
+  AsideFile* Aside(std::size_t) override { return new (std::nothrow) Counter; }
+  bool Keep(std::size_t, AsideFile& file) override {
+    result_.bytes += static_cast<Counter&>(file).bytes;
+    Discard(file);
+    return true;
+  }
+  void Discard(AsideFile& file) override { delete static_cast<Counter*>(&file); }
   FaultAnswer Failed(std::size_t, FileFault fault) override {
     try {
       if (fault == FileFault::OutOfMemory) ThrowOutOfMemory();
@@ -483,6 +492,14 @@ class VerifySink final : public PackSink {
   }
 
  private:
+  struct Counter final : AsideFile {
+    bool Write(ByteView piece) override {
+      bytes += piece.size();
+      return true;
+    }
+    std::uint64_t bytes = 0;
+  };
+
   VerifyResult& result_;
   ProgressLine* progress_;
 };
