@@ -1,7 +1,10 @@
-// End-to-end runs of the real installer: installers made from packages written by our writer,
-// started as separate processes and driven through their windows and message boxes.
+// End-to-end runs of the real installer: installers made from packages written by our writer
+// (and one built by the packer with a publisher's icon and version block), started as separate
+// processes and driven through their windows and message boxes.
 #include <windows.h>
+#include <imagehlp.h>
 #include <objbase.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -12,6 +15,8 @@
 
 #include "tests/e2e/driver.h"
 #include "tests/package/helpers.h"
+#include "tools/zvpack/build.h"
+#include "win/wide.h"
 
 namespace e2e {
 namespace {
@@ -113,6 +118,189 @@ TEST(Wizard, HappyPathInstallsEveryFileWithItsTime) {
   EXPECT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
   ExpectTreeInstalled(target + L"\\", entries);
   EXPECT_FALSE(Exists(target + L"\\数据\\~zvsetup.partial"));
+}
+
+// ---- The publisher's installer: icon and version block written by zvpack build --------------
+
+// The .ico's bitmap image of size x size pixels as 0x00RRGGBB, rows top first (empty if none).
+std::vector<std::uint32_t> IcoBitmapPixels(const std::string& ico, int size) {
+  using zv::pack::Get16;
+  using zv::pack::Get32;
+  for (size_t i = 0; i < Get16(ico, 4); ++i) {
+    const std::string data = ico.substr(Get32(ico, 6 + 16 * i + 12), Get32(ico, 6 + 16 * i + 8));
+    if (static_cast<unsigned char>(ico[6 + 16 * i]) != size || Get32(data, 0) != 40) continue;
+    std::vector<std::uint32_t> pixels;
+    for (int y = size - 1; y >= 0; --y) {  // stored bottom row first
+      for (int x = 0; x < size; ++x) pixels.push_back(Get32(data, 40 + 4 * (static_cast<size_t>(y) * size + x)) & 0xFFFFFF);
+    }
+    return pixels;
+  }
+  return {};
+}
+
+struct DrawnIcon {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint32_t> pixels;
+};
+
+// What icon_probe.dll wrote: the big and the small icon as drawn.
+std::vector<DrawnIcon> ReadDrawnIcons(const std::wstring& path) {
+  const std::string bytes = ReadFileBytes(path);
+  std::vector<DrawnIcon> icons;
+  for (size_t at = 0; at + 8 <= bytes.size();) {
+    DrawnIcon icon;
+    icon.width = static_cast<int>(zv::pack::Get32(bytes, at));
+    icon.height = static_cast<int>(zv::pack::Get32(bytes, at + 4));
+    at += 8;
+    for (int i = 0; i < icon.width * icon.height; ++i, at += 4) icon.pixels.push_back(zv::pack::Get32(bytes, at));
+    icons.push_back(std::move(icon));
+  }
+  return icons;
+}
+
+std::wstring IconProbePath() {
+  std::wstring path = Widen(ZV_ICON_PROBE_PATH);
+  std::replace(path.begin(), path.end(), L'/', L'\\');
+  return path;
+}
+
+// Runs icon_probe.dll's ProbeWindowIcons in the installer's own process, where its window's
+// icon handles can be drawn: a remote thread loads the DLL, another runs the entry. Empty when
+// it ran, else what failed.
+std::string ProbeWindowIcons(DWORD pid, HWND window) {
+  const std::wstring dll = IconProbePath();
+  HMODULE local = LoadLibraryW(dll.c_str());
+  auto* entry = local ? reinterpret_cast<char*>(GetProcAddress(local, "ProbeWindowIcons")) : nullptr;
+  HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, pid);
+  if (!entry || !process) return "the probe DLL or the installer's process cannot be opened";
+  const auto run = [&](void* start, void* parameter) -> DWORD {
+    HANDLE thread = CreateRemoteThread(process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(start),
+                                       parameter, 0, nullptr);
+    DWORD code = 0;
+    if (!thread) return 0;
+    if (WaitForSingleObject(thread, 30000) != WAIT_OBJECT_0 || !GetExitCodeThread(thread, &code)) code = 0;
+    CloseHandle(thread);
+    return code;
+  };
+  const size_t bytes = (dll.size() + 1) * sizeof(wchar_t);
+  void* name = VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  std::string failure = "the DLL's name cannot be written into the installer's process";
+  if (name && WriteProcessMemory(process, name, dll.c_str(), bytes, nullptr)) {
+    // kernel32 lies at the same address in every process; the DLL's base is the thread's code.
+    void* loadLibrary = reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "LoadLibraryW"));
+    const DWORD base = run(loadLibrary, name);
+    failure = !base ? "the installer's process did not load the DLL"
+              : run(reinterpret_cast<char*>(static_cast<uintptr_t>(base)) + (entry - reinterpret_cast<char*>(local)),
+                    window) != 1
+                  ? "the probe failed in the installer's process"
+                  : "";
+  }
+  if (name) VirtualFreeEx(process, name, 0, MEM_RELEASE);
+  CloseHandle(process);
+  return failure;
+}
+
+std::wstring VersionString(const std::vector<BYTE>& block, const wchar_t* key) {
+  wchar_t* value = nullptr;
+  UINT length = 0;
+  const std::wstring path = std::wstring(L"\\StringFileInfo\\040904E4\\") + key;
+  if (!VerQueryValueW(block.data(), path.c_str(), reinterpret_cast<void**>(&value), &length) || !value) return L"?";
+  return value;
+}
+
+TEST(Branding, TheInstallerCarriesThePublishersIconAndVersion) {
+  // Built by the packer itself, with the sample program's icon: PNG images of 256 and 16 pixels,
+  // bitmaps of 48 and 32 that the window's icons must show pixel for pixel.
+  const std::wstring source = Scratch(L"brand-src");
+  ASSERT_TRUE(WriteFileBytes(source + L"app.exe", ReadFileBytes(RecorderPath())));
+  ASSERT_TRUE(WriteFileBytes(source + L"说明.txt", "你好\r\n"));
+  const std::wstring stub = ScratchRoot() + L"zvsetup.exe";
+  ASSERT_TRUE(WriteFileBytes(stub, StubBytes()));
+  const std::wstring exe = InstallerPath(L"branded");
+  zv::pack::BuildOptions options;
+  options.source = zv::WideStringToUtf8(source.substr(0, source.size() - 1));
+  options.output = zv::WideStringToUtf8(exe);
+  options.stub = zv::WideStringToUtf8(stub);
+  options.name = "你好示例";
+  options.program = "app.exe";
+  options.version = "1.0.0";
+  options.date = "2024-05-01";
+  options.threads = 1;
+  options.branding.icon = ZV_HELLO_ICON;
+  options.branding.productName = "你好示例";
+  options.branding.company = "你好软件有限公司";
+  options.branding.copyright = "© 2024 你好软件有限公司";
+  options.branding.fileDescription = "你好示例 安装程序";
+  zv::pack::BuildInstaller(options);
+  const std::string ico = ReadFileBytes(Widen(ZV_HELLO_ICON));
+  const std::vector<std::uint32_t> image48 = IcoBitmapPixels(ico, 48);
+  const std::vector<std::uint32_t> image32 = IcoBitmapPixels(ico, 32);
+  ASSERT_EQ(image48.size(), 48u * 48u);
+  ASSERT_EQ(image32.size(), 32u * 32u);
+
+  // The version block, as the file's properties read it.
+  DWORD handle = 0;
+  const DWORD size = GetFileVersionInfoSizeW(exe.c_str(), &handle);
+  ASSERT_GT(size, 0u);
+  std::vector<BYTE> block(size);
+  ASSERT_TRUE(GetFileVersionInfoW(exe.c_str(), 0, size, block.data()));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  EXPECT_EQ(fixed->dwFileVersionMS, static_cast<DWORD>(MAKELONG(0, 1)));
+  EXPECT_EQ(fixed->dwFileVersionLS, 0u);
+  EXPECT_EQ(fixed->dwProductVersionMS, static_cast<DWORD>(MAKELONG(0, 1)));
+  EXPECT_EQ(VersionString(block, L"ProductName"), L"你好示例");
+  EXPECT_EQ(VersionString(block, L"CompanyName"), L"你好软件有限公司");
+  EXPECT_EQ(VersionString(block, L"LegalCopyright"), L"© 2024 你好软件有限公司");
+  EXPECT_EQ(VersionString(block, L"FileDescription"), L"你好示例 安装程序");
+  EXPECT_EQ(VersionString(block, L"FileVersion"), L"1.0.0");
+  EXPECT_EQ(VersionString(block, L"ProductVersion"), L"1.0.0");
+  EXPECT_EQ(VersionString(block, L"OriginalFilename"), L"Zelv软件安装.exe");  // not set: the stub's
+
+  // The checksum the system computes over the whole file is the one the header states.
+  DWORD stated = 0, computed = 0;
+  ASSERT_EQ(MapFileAndCheckSumW(exe.c_str(), &stated, &computed), static_cast<DWORD>(CHECKSUM_SUCCESS));
+  EXPECT_NE(stated, 0u);
+  EXPECT_EQ(stated, computed);
+
+  // Explorer's icon: ExtractIconExW takes the group's 32 x 32 image.
+  HICON large = nullptr, little = nullptr;
+  ExtractIconExW(exe.c_str(), 0, &large, &little, 1);
+  ASSERT_NE(large, nullptr);
+  HMODULE probe = LoadLibraryW(IconProbePath().c_str());
+  ASSERT_NE(probe, nullptr);
+  const auto save = reinterpret_cast<BOOL (*)(HICON, HICON, const wchar_t*)>(
+      reinterpret_cast<void*>(GetProcAddress(probe, "SaveIconPixels")));
+  ASSERT_NE(save, nullptr);
+  const std::wstring drawn = ScratchRoot() + L"icon-probe.bin";
+  ASSERT_TRUE(save(large, little, drawn.c_str()));
+  DestroyIcon(large);
+  if (little) DestroyIcon(little);
+  std::vector<DrawnIcon> icons = ReadDrawnIcons(drawn);
+  ASSERT_EQ(icons.size(), 2u);
+  EXPECT_EQ(icons[0].width, 32);
+  EXPECT_TRUE(icons[0].pixels == image32) << "ExtractIconExW's icon is not the publisher's 32 x 32 image";
+
+  // The running installer: its window's big (48 x 48) and small (32 x 32) icons are the
+  // publisher's, and it installs as before.
+  const std::wstring target = Scratch(L"brand-target") + L"你好示例";
+  Installer setup(exe);
+  ASSERT_TRUE(setup.started());
+  ASSERT_TRUE(setup.WaitForPage(1));
+  DeleteFileW(drawn.c_str());
+  ASSERT_EQ(ProbeWindowIcons(setup.ProcessId(), setup.Form()), "");
+  icons = ReadDrawnIcons(drawn);
+  ASSERT_EQ(icons.size(), 2u);
+  EXPECT_EQ(icons[0].width, 48);
+  EXPECT_TRUE(icons[0].pixels == image48) << "the window's big icon is not the publisher's 48 x 48 image";
+  EXPECT_EQ(icons[1].width, 32);
+  EXPECT_TRUE(icons[1].pixels == image32) << "the window's small icon is not the publisher's 32 x 32 image";
+  setup.Screenshot(L"page1-welcome-branded");
+  InstallQuietly(setup, target);
+  EXPECT_EQ(ReadFileBytes(target + L"\\说明.txt"), "你好\r\n");
+  EXPECT_EQ(ReadFileBytes(target + L"\\app.exe"), ReadFileBytes(RecorderPath()));
 }
 
 TEST(Wizard, BackThenNextResetsTheFolderBox) {

@@ -22,6 +22,9 @@ TEST_F(BinaryTest, HelpAndUsageErrors) {
   help = RunBinary({"build", "--help"});
   EXPECT_EQ(help.exitCode, kExitOk);
   EXPECT_NE(help.out.find("--program"), std::string::npos);
+  for (const char* option : {"--icon", "--product-name", "--company", "--copyright", "--file-description"}) {
+    EXPECT_NE(help.out.find(option), std::string::npos) << option;
+  }
 
   const RunResult none = RunBinary({});
   EXPECT_EQ(none.exitCode, kExitInput);

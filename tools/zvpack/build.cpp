@@ -20,16 +20,18 @@ constexpr std::size_t kCrc32Room = 16;
 
 constexpr std::size_t kWriteBufferSize = std::size_t{1} << 20;
 
-// The output file with a write buffer: the package arrives in many small pieces.
+// The output file with a write buffer: the package arrives in many small pieces. With a
+// checksum, every byte written is added to it.
 class BufferedOutput {
  public:
-  explicit BufferedOutput(std::string path) : path_(std::move(path)) {}
+  BufferedOutput(std::string path, PeChecksum* checksum) : path_(std::move(path)), checksum_(checksum) {}
 
   void Create() {
     std::string reason;
     if (!file_.Create(path_, &reason)) Refuse(path_, "cannot create: " + reason);
   }
   bool Put(ByteView bytes) {
+    if (checksum_) checksum_->Add(bytes);
     if (buffer_.size() + bytes.size() > kWriteBufferSize && !Flush()) return false;
     if (bytes.size() >= kWriteBufferSize) return file_.Write(bytes, &reason_);
     buffer_.append(bytes);
@@ -47,6 +49,7 @@ class BufferedOutput {
 
  private:
   std::string path_;
+  PeChecksum* checksum_;
   OutputFile file_;
   Bytes buffer_;
   std::string reason_;
@@ -124,7 +127,8 @@ void CheckInfo(const InfoFields& fields) {
   }
 }
 
-Bytes ReadStub(const std::string& requested) {
+// The stub, with the publisher's icon and version block when branding asks for them.
+Bytes ReadStub(const std::string& requested, const Branding& branding) {
   const std::string path = requested.empty() ? FindDefaultStub() : requested;
   if (path.empty()) {
     Refuse("zvsetup.exe", "no installer stub next to zvpack or in build/win32/bin; name one with --stub");
@@ -138,7 +142,7 @@ Bytes ReadStub(const std::string& requested) {
     Refuse(path, "the stub already contains the package marker (is it an installer already?); "
                  "the installer would find that copy instead of the package");
   }
-  return stub;
+  return branding.Any() ? BrandStub(stub, path, branding) : stub;
 }
 
 // The tree's file that --program names: exactly, or else the one file that matches without
@@ -248,8 +252,9 @@ BuildResult BuildInstaller(const BuildOptions& options) {
   info.Version = options.version;
   info.Description = options.description;
   CheckInfo(info);
+  const Branding branding = PrepareBranding(options.branding, options.version);
   CheckOutputPlace(options.output, options.source);
-  const Bytes stub = ReadStub(options.stub);
+  const Bytes stub = ReadStub(options.stub, branding);
 
   const SourceTree tree = ScanTree(options.source);
   info.ProgramFile = ResolveProgram(options.program, tree, options.source);
@@ -309,7 +314,10 @@ BuildResult BuildInstaller(const BuildOptions& options) {
 
   const std::string partialPath = options.output + ".partial";
   PartialFile partial(partialPath);
-  BufferedOutput output(partialPath);
+  // A branded image is a new program file, so its checksum is made right (over the whole file,
+  // as the system computes it); without branding the stub stays byte for byte as it was.
+  PeChecksum checksum;
+  BufferedOutput output(partialPath, branding.Any() ? &checksum : nullptr);
   output.Create();
   if (!output.Put(stub)) output.Fail();
   PackageWriter writer([&output](ByteView bytes) { return output.Put(bytes); });
@@ -340,9 +348,17 @@ BuildResult BuildInstaller(const BuildOptions& options) {
   }
   finalInfo.resize(infoBlock.size(), '\0');
   std::string overwriteError;
-  if (!OverwriteAt(partialPath, stub.size() + kMarkerSize + kMagic.size() + kRecordLengthSize,
-                   finalInfo, &overwriteError)) {
+  const std::uint64_t infoOffset = stub.size() + kMarkerSize + kMagic.size() + kRecordLengthSize;
+  if (!OverwriteAt(partialPath, infoOffset, finalInfo, &overwriteError)) {
     Refuse(partialPath, "cannot write: " + overwriteError);
+  }
+  if (branding.Any()) {
+    checksum.Replace(infoOffset, infoBlock, finalInfo);
+    Bytes field;
+    Append32(field, checksum.Value());
+    if (!OverwriteAt(partialPath, ChecksumOffset(stub), field, &overwriteError)) {
+      Refuse(partialPath, "cannot write: " + overwriteError);
+    }
   }
 
   result.packageBytes = writer.Written();

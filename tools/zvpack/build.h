@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "package/writer.h"
+#include "tools/zvpack/branding.h"
 
 namespace zv::pack {
 
@@ -25,6 +26,7 @@ struct BuildOptions {
   std::string version;      // "版本号="
   std::optional<std::string> date;  // "日期="; unset: DefaultDate()
   std::string description;  // "说明="
+  BrandingOptions branding;  // the installer's icon and version block; none: the stub as it is
   unsigned threads = 0;     // 0: every core
   std::uint64_t memoryBudget = 0;  // 0: DefaultMemoryBudget()
   EncodeOptions encode = PackEncodeOptions();

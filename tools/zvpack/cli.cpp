@@ -113,11 +113,25 @@ int RunZvpack(const std::vector<std::string>& argsIn) {
                     "The program's path inside SOURCE_DIR (\"/\" or \"\\\" between folders); the "
                     "shortcut points to it and it is started after installation")->required();
   build->add_option("--id", b.id, "Package number (default 0)");
-  build->add_option("--version", b.version, "Version text shown by the installer");
+  build->add_option("--version", b.version,
+                    "Version text shown by the installer; with any of the four version strings "
+                    "below also the installer file's version (its numbers when a.b.c.d or shorter)");
   build->add_option("--date", args.date,
                     "Release date shown by the installer (default: today, or the day of "
                     "SOURCE_DATE_EPOCH)");
   build->add_option("--description", b.description, "Description, also the shortcut's comment");
+  build->add_option("--icon", b.branding.icon,
+                    "Icon file (.ico) whose images become the installer's icon (window, taskbar, "
+                    "Explorer)");
+  build->add_option("--product-name", b.branding.productName,
+                    "The installer file's product name (version block \"ProductName\")");
+  build->add_option("--company", b.branding.company,
+                    "The installer file's company (\"CompanyName\")");
+  build->add_option("--copyright", b.branding.copyright,
+                    "The installer file's copyright (\"LegalCopyright\")");
+  build->add_option("--file-description", b.branding.fileDescription,
+                    "The installer file's description (\"FileDescription\"), shown in its "
+                    "properties and by the system's elevation prompt");
   build->add_option("--threads", b.threads, "Files compressed at once (default: every core)")
       ->check(CLI::Range(1, 256));
   build->add_flag("-q,--quiet", args.quiet, "No progress line and no summary");

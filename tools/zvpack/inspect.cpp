@@ -227,6 +227,7 @@ OpenPackage OpenInstaller(const std::string& path, bool checkIntegrity) {
   }
   // From here on the package holds nothing the installer would refuse.
   package.infoLines = InfoLines(info);
+  package.resources = ReadInstallerResources(path, source.PackageStart() - kMarkerSize);
 
   // How long a target folder may be for the installer, which writes by plain paths (the room
   // counts the folder's final "\").
@@ -274,6 +275,22 @@ std::string FormatListing(const OpenPackage& package) {
   std::string text;
   for (const auto& [key, value] : package.infoLines)
     text += Printable(key) + "=" + Printable(value) + "\n";
+  const InstallerResources& resources = package.resources;
+  text += "\n";
+  if (!resources.problem.empty()) {
+    text += "installer resources: cannot be read (" + resources.problem + ")\n";
+  } else {
+    std::string sizes;
+    for (const std::string& size : resources.iconSizes) sizes += " " + size;
+    text += resources.iconSizes.empty() && !resources.ownIcon
+                ? std::string("installer icon: none\n")
+                : std::string("installer icon: ") + (resources.ownIcon ? "its own" : "zvsetup's") + " (" +
+                      std::to_string(resources.iconSizes.size()) + " images:" + sizes + ")\n";
+    if (const auto& version = resources.version) {
+      text += "installer version: file " + version->fileVersion + ", product " + version->productVersion + "\n";
+      for (const auto& [key, value] : version->strings) text += "  " + Printable(key) + "=" + Printable(value) + "\n";
+    }
+  }
   text += "\nkind           size  last write (UTC)              path\n";
   for (const PackageEntry& entry : package.entries) {
     char line[96];
@@ -318,6 +335,20 @@ std::string ListingJson(const OpenPackage& package) {
   document["installer"] = package.installer;
   document["info"] = std::move(info);
   document["infoTruncated"] = std::move(infoTruncated);
+  const InstallerResources& resources = package.resources;
+  document["ownIcon"] = resources.ownIcon;
+  document["iconSizes"] = resources.iconSizes;
+  nlohmann::ordered_json version = nullptr;
+  if (resources.version) {
+    version = nlohmann::ordered_json::object();
+    version["fileVersion"] = resources.version->fileVersion;
+    version["productVersion"] = resources.version->productVersion;
+    nlohmann::ordered_json strings = nlohmann::ordered_json::object();
+    for (const auto& [key, value] : resources.version->strings) strings[cut(key)] = cut(value);
+    version["strings"] = std::move(strings);
+  }
+  document["versionInfo"] = std::move(version);
+  if (!resources.problem.empty()) document["resourcesProblem"] = resources.problem;
   document["entries"] = std::move(entries);
   document["files"] = package.files;
   document["folders"] = package.folders;

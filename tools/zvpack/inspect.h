@@ -14,6 +14,7 @@
 #include "package/contents.h"
 #include "package/info.h"
 #include "package/integrity.h"
+#include "tools/zvpack/branding.h"
 #include "tools/zvpack/platform.h"
 
 namespace zv::pack {
@@ -60,6 +61,7 @@ struct OpenPackage {
   std::size_t folders = 0;
   std::uint64_t bytes = 0;  // decoded size of all files
   std::size_t longestPath = 0;  // UTF-16 units of the longest entry path
+  InstallerResources resources;  // the program image's icon and version block, as listed
   // The longest target folder (typed, without its final "\") the installer can write every
   // entry below (PlainPathRoom); 0 when not even the shortest it takes ("C:\a") will do.
   std::size_t longestTarget = 0;
