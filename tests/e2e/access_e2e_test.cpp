@@ -39,6 +39,15 @@ bool IsDefaultButton(HWND button) {
   return (GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
 }
 
+// Key events go to the active window, as they would for a person who has just started the
+// installer: its window is brought to the front (earlier tests may have left another window
+// there), and the pointer rests on the screen's one X window, which passes the keys to Wine.
+bool ReadyForKeys(e2e::Installer& setup) {
+  if (!TypeKeys("mousemove 5 5")) return false;
+  if (GetForegroundWindow() != setup.Form()) SetForegroundWindow(setup.Form());
+  return WaitUntil([&] { return GetForegroundWindow() == setup.Form(); }, 10000);
+}
+
 std::string Narrow(const std::wstring& text) {
   std::string out;
   for (wchar_t c : text) out += static_cast<char>(c);  // ASCII paths only
@@ -55,15 +64,15 @@ TEST(Keyboard, InstallsTheSampleWithTheKeyboardAlone) {
   DeleteFileW((ScratchRoot() + L"recorder.txt").c_str());
   e2e::Installer setup(exe);
   ASSERT_TRUE(setup.WaitForPage(1));
-  // The pointer over the screen's one X window, which then takes the keys.
-  ASSERT_TRUE(TypeKeys("mousemove 5 5")) << "no key feeder (tests/e2e/run-e2e starts it)";
+  ASSERT_TRUE(ReadyForKeys(setup)) << "no key feeder (tests/e2e/run-e2e starts it), or no window to type into";
 
   // Welcome page: the focus is on Next, which is the default button; Enter goes on.
   EXPECT_EQ(setup.Focus(), setup.Item(kNext));
   EXPECT_TRUE(IsDefaultButton(setup.Item(kNext)));
   EXPECT_EQ(SendMessageW(setup.Form(), WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS, 0) << "focus drawn";
   ASSERT_TRUE(TypeKeys("key Return"));
-  ASSERT_TRUE(setup.WaitForPage(2));
+  ASSERT_TRUE(setup.WaitForPage(2)) << "active window " << GetForegroundWindow() << ", the installer's "
+                                    << setup.Form() << ", focus " << setup.Focus();
   EXPECT_EQ(setup.Focus(), setup.Item(kNext));
 
   // Alt + the underlined letters: Back (F), then Next (H).
@@ -117,7 +126,7 @@ TEST(Keyboard, EscapeCancelsWhereCancelIsShown) {
   const std::wstring exe = Installer(L"escape", "Escape");
   e2e::Installer setup(exe);
   ASSERT_TRUE(setup.WaitForPage(1));
-  ASSERT_TRUE(TypeKeys("mousemove 5 5"));
+  ASSERT_TRUE(ReadyForKeys(setup));
   ASSERT_TRUE(TypeKeys("key Return"));
   ASSERT_TRUE(setup.WaitForPage(2));
   ASSERT_TRUE(TypeKeys("key Escape"));
