@@ -92,18 +92,21 @@ bool StartThroughShell(const std::wstring& program, const std::wstring& folder) 
   ComPtr<IShellFolderViewDual> folderView;
   ComPtr<IDispatch> application;
   ComPtr<IShellDispatch2> shell;
-  if (windows.get()->FindWindowSW(&desktop, &empty, SWC_DESKTOP, &window, SWFO_NEEDDISPATCH, found.put()) != S_OK ||
+  if (windows.get()->FindWindowSW(&desktop, &empty, SWC_DESKTOP, &window, SWFO_NEEDDISPATCH,
+                                  found.put()) != S_OK ||
       !found ||
-      FAILED(found.get()->QueryInterface(IID_IServiceProvider, reinterpret_cast<void**>(services.put()))) ||
+      FAILED(found.get()->QueryInterface(IID_IServiceProvider,
+                                         reinterpret_cast<void**>(services.put()))) ||
       FAILED(services.get()->QueryService(SID_STopLevelBrowser, IID_IShellBrowser,
-                                    reinterpret_cast<void**>(browser.put()))) ||
+                                          reinterpret_cast<void**>(browser.put()))) ||
       FAILED(browser.get()->QueryActiveShellView(view.put())) ||
       FAILED(view.get()->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch,
-                                 reinterpret_cast<void**>(background.put()))) ||
+                                       reinterpret_cast<void**>(background.put()))) ||
       FAILED(background.get()->QueryInterface(IID_IShellFolderViewDual,
-                                        reinterpret_cast<void**>(folderView.put()))) ||
+                                              reinterpret_cast<void**>(folderView.put()))) ||
       FAILED(folderView.get()->get_Application(application.put())) || !application ||
-      FAILED(application.get()->QueryInterface(IID_IShellDispatch2, reinterpret_cast<void**>(shell.put())))) {
+      FAILED(application.get()->QueryInterface(IID_IShellDispatch2,
+                                               reinterpret_cast<void**>(shell.put())))) {
     return false;
   }
   Bstr file(SysAllocStringLen(program.data(), static_cast<UINT>(program.size())));
@@ -114,7 +117,7 @@ bool StartThroughShell(const std::wstring& program, const std::wstring& folder) 
   show.vt = VT_I4;
   show.lVal = SW_SHOWNORMAL;
   return SUCCEEDED(shell.get()->ShellExecute(file.get(), empty, TextArgument(directory.get()),
-                                       TextArgument(verb.get()), show));
+                                             TextArgument(verb.get()), show));
 }
 
 }  // namespace

@@ -184,7 +184,9 @@ void AnnounceExtraction(HWND window) {
     std::vector<std::wstring> texts;
     PaintedPageTexts(window, texts);
     const auto shown = std::find(texts.begin(), texts.end(), gAnnouncedLabel);
-    if (shown != texts.end()) AnnounceTextChange(window, static_cast<size_t>(shown - texts.begin()));
+    if (shown != texts.end()) {
+      AnnounceTextChange(window, static_cast<size_t>(shown - texts.begin()));
+    }
   }
   const HWND bar = gForm1.progressBar1.window;
   const LRESULT position = SendMessageW(bar, PBM_GETPOS, 0, 0);
@@ -344,7 +346,9 @@ LRESULT CALLBACK Form1WindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       ShowWorkerProgress();
       return 0;
     case WM_GETOBJECT:
-      if (const LRESULT answer = AnswerGetObject(window, wParam, lParam, PaintedPageTexts)) return answer;
+      if (const LRESULT answer = AnswerGetObject(window, wParam, lParam, PaintedPageTexts)) {
+        return answer;
+      }
       break;
     case DM_GETDEFID:
       // The button Enter presses when the focus is not on a push button: Next.
@@ -355,7 +359,8 @@ LRESULT CALLBACK Form1WindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       if (HIWORD(wParam) == BN_CLICKED && !IsDialogUp()) {
         switch (LOWORD(wParam)) {
           case IDCANCEL:  // Esc: what Cancel does, while Cancel can be pressed
-            if ((GetWindowLongW(gForm1.command2.window, GWL_STYLE) & (WS_VISIBLE | WS_DISABLED)) == WS_VISIBLE) {
+            if ((GetWindowLongW(gForm1.command2.window, GWL_STYLE) & (WS_VISIBLE | WS_DISABLED)) ==
+                WS_VISIBLE) {
               OnCancel(window);
             }
             break;

@@ -2,15 +2,14 @@
 // design units on the page canvas.
 #include <windows.h>
 
-#include <utility>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "app/installer_win.h"
 #include "app/texts.h"
 #include "paint/canvas.h"
 #include "paint/picture_painter.h"
-#include "ui/properties.h"
 
 namespace zv {
 
