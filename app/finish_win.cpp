@@ -1,8 +1,11 @@
 // The finish page's action: the desktop shortcut and the program start.
 #include <windows.h>
+#include <exdisp.h>
 #include <objbase.h>
 #include <oleauto.h>
+#include <servprov.h>
 #include <shellapi.h>
+#include <shldisp.h>
 #include <shlobj.h>
 
 #include "app/fileops.h"
@@ -51,6 +54,70 @@ void PutText(IDispatch* object, const wchar_t* property, const std::wstring& val
   arg.vt = VT_BSTR;
   arg.bstrVal = text.get();
   InvokeByName(object, property, DISPATCH_PROPERTYPUT, &arg, 1, nullptr);
+}
+
+// A BSTR variant that borrows its text: it lives no longer than the text.
+VARIANT TextArgument(BSTR text) {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_BSTR;
+  v.bstrVal = text;
+  return v;
+}
+
+// Starts the program as the signed-in user: the installer runs elevated, and a program it
+// started itself would too (its files owned by the administrators, no drag and drop from the
+// shell, no mapped drives). The desktop's shell process runs with the user's own rights, so the
+// program is handed to it: the shell's windows, the desktop's view, its application object and
+// that one's ShellExecute. False when any step is missing (no shell, a service session): the
+// caller then starts the program itself.
+bool StartThroughShell(const std::wstring& program, const std::wstring& folder) {
+  ComPtr<IShellWindows> windows;
+  if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
+                              reinterpret_cast<void**>(windows.put())))) {
+    return false;
+  }
+  VARIANT desktop;
+  VariantInit(&desktop);
+  desktop.vt = VT_I4;
+  desktop.lVal = CSIDL_DESKTOP;
+  VARIANT empty;
+  VariantInit(&empty);
+  LONG window = 0;
+  ComPtr<IDispatch> found;
+  ComPtr<IServiceProvider> services;
+  ComPtr<IShellBrowser> browser;
+  ComPtr<IShellView> view;
+  ComPtr<IDispatch> background;
+  ComPtr<IShellFolderViewDual> folderView;
+  ComPtr<IDispatch> application;
+  ComPtr<IShellDispatch2> shell;
+  if (windows.get()->FindWindowSW(&desktop, &empty, SWC_DESKTOP, &window, SWFO_NEEDDISPATCH,
+                                  found.put()) != S_OK ||
+      !found ||
+      FAILED(found.get()->QueryInterface(IID_IServiceProvider,
+                                         reinterpret_cast<void**>(services.put()))) ||
+      FAILED(services.get()->QueryService(SID_STopLevelBrowser, IID_IShellBrowser,
+                                          reinterpret_cast<void**>(browser.put()))) ||
+      FAILED(browser.get()->QueryActiveShellView(view.put())) ||
+      FAILED(view.get()->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch,
+                                       reinterpret_cast<void**>(background.put()))) ||
+      FAILED(background.get()->QueryInterface(IID_IShellFolderViewDual,
+                                              reinterpret_cast<void**>(folderView.put()))) ||
+      FAILED(folderView.get()->get_Application(application.put())) || !application ||
+      FAILED(application.get()->QueryInterface(IID_IShellDispatch2,
+                                               reinterpret_cast<void**>(shell.put())))) {
+    return false;
+  }
+  Bstr file(SysAllocStringLen(program.data(), static_cast<UINT>(program.size())));
+  Bstr directory(SysAllocStringLen(folder.data(), static_cast<UINT>(folder.size())));
+  Bstr verb(SysAllocStringLen(L"open", 4));
+  VARIANT show;
+  VariantInit(&show);
+  show.vt = VT_I4;
+  show.lVal = SW_SHOWNORMAL;
+  return SUCCEEDED(shell.get()->ShellExecute(file.get(), empty, TextArgument(directory.get()),
+                                             TextArgument(verb.get()), show));
 }
 
 }  // namespace
@@ -111,8 +178,13 @@ void FinishInstall(bool shortcut, bool run) {
     }
   }
   if (run) {
-    ChangeCurrentFolder(folder);
-    ShellExecuteW(nullptr, L"open", program.c_str(), L"", nullptr, SW_SHOWNORMAL);
+    const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const bool started = StartThroughShell(program, folder);
+    if (init == S_OK || init == S_FALSE) CoUninitialize();
+    if (!started) {
+      ChangeCurrentFolder(folder);
+      ShellExecuteW(nullptr, L"open", program.c_str(), L"", nullptr, SW_SHOWNORMAL);
+    }
   }
 }
 

@@ -1,7 +1,9 @@
 // Form1: its construction with the ten controls, the wizard's page switching, the button
 // handlers and the window procedure.
 #include <windows.h>
+#include <commctrl.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "app/fileops.h"
@@ -10,6 +12,7 @@
 #include "package/names.h"
 #include "paint/canvas.h"
 #include "paint/windowless.h"
+#include "ui/accessible.h"
 #include "ui/dialogs.h"
 #include "ui/modal.h"
 #include "ui/properties.h"
@@ -27,6 +30,7 @@ constexpr DWORD kFormStyle = 0x86CA0000;  // popup, caption, system menu, minimi
 constexpr DWORD kFormExStyle = 0x00010100;  // control parent, window edge
 constexpr DWORD kCheckStyle = 0x56016D03;
 constexpr DWORD kButtonStyle = 0x54010F00;
+constexpr DWORD kDefaultButtonStyle = kButtonStyle | BS_DEFPUSHBUTTON;  // Next: Enter presses it
 constexpr DWORD kTextStyle = 0x54011180;
 constexpr DWORD kProgressStyle = 0x54000000;
 constexpr uint32_t kWindowText = 0x087F7F7Fu;   // system colour 8
@@ -61,7 +65,7 @@ constexpr ControlRow kControls[] = {
     {RowKind::kProgressBar, kIdProgressBar1, L"PROGRESSBAR", L"ProgressBar1", L"", 15, 215, 421, 24, kProgressStyle, 0, &Form1Object::progressBar1, nullptr},
     {RowKind::kButton, kIdCommand3, L"BUTTON", L"Command3", text::kBack, 220, 255, 63, 24, kButtonStyle, 0, &Form1Object::command3, nullptr},
     {RowKind::kButton, kIdCommand2, L"BUTTON", L"Command2", text::kCancel, 370, 255, 63, 24, kButtonStyle, 0, &Form1Object::command2, nullptr},
-    {RowKind::kButton, kIdCommand1, L"BUTTON", L"Command1", text::kNext, 295, 255, 63, 24, kButtonStyle, 0, &Form1Object::command1, nullptr},
+    {RowKind::kButton, kIdCommand1, L"BUTTON", L"Command1", text::kNext, 295, 255, 63, 24, kDefaultButtonStyle, 0, &Form1Object::command1, nullptr},
 };
 
 std::unique_ptr<ControlData> NewRecord(HWND form, const ControlRow& row) {
@@ -167,17 +171,44 @@ void OnPackageLoadMessage(HWND window) {
   UpdateWindow(window);
 }
 
+constinit std::wstring gAnnouncedLabel;
+LRESULT gAnnouncedPosition = -1;
+
+// Screen readers hear the file being written and the progress as the page shows them: looked
+// at once a paint, so no more often than the page repaints.
+void AnnounceExtraction(HWND window) {
+  if (gWizardState != 3) return;
+  const ControlData* label = FindWindowlessControl(gForm1.label1);
+  if (label && label->caption != gAnnouncedLabel) {
+    gAnnouncedLabel = label->caption;
+    std::vector<std::wstring> texts;
+    PaintedPageTexts(window, texts);
+    const auto shown = std::find(texts.begin(), texts.end(), gAnnouncedLabel);
+    if (shown != texts.end()) {
+      AnnounceTextChange(window, static_cast<size_t>(shown - texts.begin()));
+    }
+  }
+  const HWND bar = gForm1.progressBar1.window;
+  const LRESULT position = SendMessageW(bar, PBM_GETPOS, 0, 0);
+  if (position != gAnnouncedPosition) {
+    gAnnouncedPosition = position;
+    NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, bar, OBJID_CLIENT, CHILDID_SELF);
+  }
+}
+
 void PaintForm(HWND window) {
   ControlData* data = GetControlData(window);
   if (!data) return;
   const COLORREF background = ResolveColor(data->backColor, GetSysColor(COLOR_BTNFACE));
+  const FormWindow* form = GetFormWindow(window);
   PageCanvas canvas;
-  canvas.Begin(window, background, true, 0, 0, 0, 0, false);
+  canvas.Begin(window, background, true, 0, 0, 0, 0, false, form ? form->dpi : 0);
   if (PaintPage(window, canvas, background) == 0) {
     PaintWindowlessFrame(gForm1.frame1, canvas, window, background);
     PaintWindowlessLabel(gForm1.label1, canvas, window, background);
   }
   canvas.End();
+  AnnounceExtraction(window);
 }
 
 // Closing while the worker writes files: the records the worker's updates reach must outlive
@@ -213,6 +244,9 @@ void ApplyWizardState() {
     SetVisible(f.check2, false);
     SetWindowlessVisible(f.label1, s == 3);
   }
+  // The keyboard stands on the button that moves on (Next; 完成 on the finish page), so Enter
+  // goes on and the page shows where the focus is. The extraction page has nothing to press.
+  if (s != 3) SetFocus(f.command1);
 }
 
 LRESULT OpenForm1(HWND owner, bool modal) {
@@ -251,7 +285,9 @@ LRESULT OpenForm1(HWND owner, bool modal) {
   CollectFrameChildren(gForm1.frame1);
   SetDefaultFolder();
   PostMessageW(window, kMsgLoadPackage, kMsgLoadPackage, 0);
-  SetFocus(gForm1.check2);
+  SetFocus(gForm1.command1);
+  // Draw the focus from the start: whoever installs with the keyboard must see where it is.
+  SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
   return RunModal(form, modal ? kModal : 0, window, owner, SW_SHOWNORMAL, 0);
 }
 
@@ -295,10 +331,8 @@ void OnBrowse(HWND form) {
 
 LRESULT CALLBACK Form1WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   LRESULT result = 0;
+  if (HandleStandardFormMessage(window, message, wParam, lParam, &result)) return result;
   switch (message) {
-    case WM_SIZE:
-      HandleSize(window, wParam);
-      break;
     case WM_PAINT:
       PaintForm(window);
       return -1;
@@ -311,11 +345,25 @@ LRESULT CALLBACK Form1WindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case kMsgWorkerProgress:
       ShowWorkerProgress();
       return 0;
+    case WM_GETOBJECT:
+      if (const LRESULT answer = AnswerGetObject(window, wParam, lParam, PaintedPageTexts)) {
+        return answer;
+      }
+      break;
+    case DM_GETDEFID:
+      // The button Enter presses when the focus is not on a push button: Next.
+      return MAKELRESULT(kIdCommand1, DC_HASDEFID);
     case WM_COMMAND:
       // A click that reaches a button while a box is up (posted by an automation tool, say) is
       // dropped: the step it would start must wait for the answer, which may end the installer.
       if (HIWORD(wParam) == BN_CLICKED && !IsDialogUp()) {
         switch (LOWORD(wParam)) {
+          case IDCANCEL:  // Esc: what Cancel does, while Cancel can be pressed
+            if ((GetWindowLongW(gForm1.command2.window, GWL_STYLE) & (WS_VISIBLE | WS_DISABLED)) ==
+                WS_VISIBLE) {
+              OnCancel(window);
+            }
+            break;
           case kIdCommand4: OnBrowse(window); break;
           case kIdCommand3: OnBack(window); break;
           case kIdCommand2: OnCancel(window); break;
@@ -323,9 +371,6 @@ LRESULT CALLBACK Form1WindowProc(HWND window, UINT message, WPARAM wParam, LPARA
           default: break;
         }
       }
-      break;
-    case WM_TIMER:
-      HandleRepaintTimer(window, wParam);
       break;
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) == SC_CLOSE) {
@@ -348,19 +393,6 @@ LRESULT CALLBACK Form1WindowProc(HWND window, UINT message, WPARAM wParam, LPARA
           ::SetFocus(remembered);
         }
       }
-      break;
-    case WM_SYSCOLORCHANGE:
-    case WM_THEMECHANGED:
-      HandleSysColorChange(window);
-      break;
-    case WM_SETCURSOR:
-      if (HandleSetCursor(window, wParam, lParam)) return TRUE;
-      break;
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORSTATIC:
-      if (HandleColorMessage(window, message, wParam, lParam, &result)) return result;
       break;
     default:
       break;

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/install_rules.h"
 #include "base/thread.h"
@@ -154,6 +155,8 @@ void CreateDesktopShortcut(const std::wstring& linkPath, const std::wstring& tar
                            const std::wstring& workingFolder, const std::wstring& description);
 
 int PaintPage(HWND form, PageCanvas& canvas, COLORREF background);
+// The texts the current page paints, in reading order (for screen readers).
+void PaintedPageTexts(HWND form, std::vector<std::wstring>& texts);
 void PaintWelcomeBackground(PageCanvas& canvas);
 void PaintPageHeader(PageCanvas& canvas);
 

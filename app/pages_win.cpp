@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <span>
+#include <utility>
+#include <vector>
 
 #include "app/installer_win.h"
 #include "app/texts.h"
@@ -108,7 +110,58 @@ void Divider(PageCanvas& canvas, int x) {
   canvas.Line(x, 251, 450, 251);
 }
 
+// A text the page shows, with its place, for reading in order.
+struct PlacedText {
+  int y, x;
+  std::wstring_view text;
+};
+
+void Place(std::vector<PlacedText>& placed, std::span<const PageText> texts) {
+  for (const PageText& t : texts) {
+    placed.push_back({t.y, t.x, t.fixed ? std::wstring_view(t.fixed) : std::wstring_view(*t.variable)});
+  }
+}
+
+void PlaceWindowless(std::vector<PlacedText>& placed, const WindowlessHandle& handle) {
+  const ControlData* record = FindWindowlessControl(handle);
+  if (record && (record->flags & kFlagVisible)) {
+    placed.push_back({record->top, record->left, record->caption});
+  }
+}
+
 }  // namespace
+
+void PaintedPageTexts(HWND, std::vector<std::wstring>& texts) {
+  // The tables the painter draws from, and the windowless frame's and label's captions.
+  std::vector<PlacedText> placed;
+  if (gWizardState == 1) {
+    Place(placed, kWelcomeTexts);
+  } else {
+    Place(placed, kHeaderTexts);
+  }
+  switch (gWizardState) {
+    case 2: Place(placed, kFolderTexts); break;
+    case 3: Place(placed, kExtractionTexts); break;
+    case 4: Place(placed, kFinishTexts); break;
+    default: break;
+  }
+  PlaceWindowless(placed, gForm1.frame1);
+  PlaceWindowless(placed, gForm1.label1);
+  // Reading order: line by line from the top, each line from the left (a dozen texts: an
+  // insertion sort is all it takes).
+  for (size_t i = 1; i < placed.size(); ++i) {
+    for (size_t j = i; j > 0; --j) {
+      const PlacedText& a = placed[j - 1];
+      const PlacedText& b = placed[j];
+      if (a.y < b.y || (a.y == b.y && a.x <= b.x)) break;
+      std::swap(placed[j - 1], placed[j]);
+    }
+  }
+  texts.clear();
+  for (const PlacedText& p : placed) {
+    if (!p.text.empty()) texts.emplace_back(p.text);
+  }
+}
 
 void PaintWelcomeBackground(PageCanvas& canvas) {
   canvas.SetLinePen(0, 0, PS_SOLID);  // no outline for the boxes

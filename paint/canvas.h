@@ -41,13 +41,12 @@ struct PageCanvas {
 
   // Opening and closing. background: COLORREF, or kCanvasNoColor to start from the window's
   // pixels. x, y, width, height: the covered part of the window in device pixels; a width or
-  // height below 1 reaches the right or bottom edge.
+  // height below 1 reaches the right or bottom edge. dpi: the window's own DPI (a form moved to
+  // a screen of another scale), or 0 for the DC's.
   void Begin(HWND window, COLORREF background, bool usePaint, int x, int y, int width, int height,
-             bool useWindowDc);
-  // A canvas on a screen-compatible bitmap of width x height device pixels and no window, at the
-  // screen's DPI scale or, when unscaled, at 1.0.
-  void BeginOffscreen(int width, int height, bool unscaled);
-  // The same at explicit scale factors (tools and tests render at any DPI this way).
+             bool useWindowDc, int dpi = 0);
+  // A canvas on a screen-compatible bitmap of width x height device pixels and no window, at
+  // explicit scale factors (tools and tests render at any DPI this way).
   void BeginOffscreenAtScale(int width, int height, float scaleX, float scaleY);
   void End();      // Present, then release everything
   void Present();  // copy the back buffer to the target DC
@@ -71,7 +70,6 @@ struct PageCanvas {
   void SetSmoothBrush(uint32_t colour);             // 0: no brush
   void SetArrowCaps(float endHeight, float endWidth, bool filled, float startHeight,
                     float startWidth);
-  void SetLineCaps(int startCap, int endCap);
   void SmoothLine(float x1, float y1, float x2, float y2);
   void SmoothRect(float x, float y, float w, float h);
   void SmoothEllipse(float x, float y, float w, float h);
@@ -113,6 +111,7 @@ struct PageCanvas {
   int32_t originX = 0, originY = 0;
   int32_t openedForPaint = 0;
   float scaleX = 1.0f, scaleY = 1.0f;
+  int32_t dpi = 0;  // the window's DPI when Begin was given one, else 0 (the screen's)
 
  private:
   void Release();

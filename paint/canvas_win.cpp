@@ -50,7 +50,7 @@ LOGFONTW MakeCanvasFont(std::wstring_view face, float size, bool bold, bool ital
 // ---- opening and closing ------------------------------------------------------------------
 
 void PageCanvas::Begin(HWND target, COLORREF background, bool usePaint, int x, int y, int w,
-                       int h, bool useWindowDc) {
+                       int h, bool useWindowDc, int windowDpi) {
   Release();
   if (::IsWindow(target)) {
     window = target;
@@ -90,22 +90,13 @@ void PageCanvas::Begin(HWND target, COLORREF background, bool usePaint, int x, i
       Clear(background);
     }
     ::SetBkMode(backDc.get(), TRANSPARENT);
-    scaleX = static_cast<float>(::GetDeviceCaps(targetDc, LOGPIXELSX) / 96.0);
-    scaleY = static_cast<float>(::GetDeviceCaps(targetDc, LOGPIXELSY) / 96.0);
+    scaleX = static_cast<float>((windowDpi ? windowDpi : ::GetDeviceCaps(targetDc, LOGPIXELSX)) / 96.0);
+    scaleY = static_cast<float>((windowDpi ? windowDpi : ::GetDeviceCaps(targetDc, LOGPIXELSY)) / 96.0);
+    dpi = windowDpi;
     StartGraphics();
     SetFont(kCanvasDefaultFace, 9, false, false, false, false);
   }
   SetSmoothPen(1.0f, 0xFF000000u);
-}
-
-void PageCanvas::BeginOffscreen(int w, int h, bool unscaled) {
-  float sx = 1.0f, sy = 1.0f;
-  if (!unscaled) {
-    const ScreenDpi screen = GetScreenDpi();
-    sx = static_cast<float>(screen.x / 96.0);
-    sy = static_cast<float>(screen.y / 96.0);
-  }
-  BeginOffscreenAtScale(w, h, sx, sy);
 }
 
 void PageCanvas::BeginOffscreenAtScale(int w, int h, float sx, float sy) {
@@ -167,7 +158,7 @@ void PageCanvas::Release() {
   window = nullptr;
   pathFontSize = 0.0f;
   pathFontStyle = 0;
-  width = height = originX = originY = openedForPaint = 0;
+  width = height = originX = originY = openedForPaint = dpi = 0;
   scaleX = scaleY = 1.0f;
 }
 
@@ -229,8 +220,10 @@ void PageCanvas::SelectNewFont(HFONT created) {
 
 void PageCanvas::SetFont(std::wstring_view face, float size, bool bold, bool italic,
                          bool underline, bool strikeout) {
-  LOGFONTW lf = MakeCanvasFont(face, size, bold, italic, underline, strikeout, scaleX,
-                               GetScreenDpi().y);
+  // On a window moved to a screen of another scale, the font that screen would give.
+  const ScreenDpi screen = GetScreenDpi();
+  const int fontDpiY = dpi && dpi != screen.x ? dpi : screen.y;
+  LOGFONTW lf = MakeCanvasFont(face, size, bold, italic, underline, strikeout, scaleX, fontDpiY);
   SelectNewFont(::CreateFontIndirectW(&lf));
 }
 
@@ -303,13 +296,6 @@ void PageCanvas::SetArrowCaps(float endHeight, float endWidth, bool filled, floa
     GpLineCapOwner cap = make(endHeight, endWidth);
     if (cap) api->GdipSetPenCustomEndCap(smoothPen.get(), cap.get());
   }
-}
-
-void PageCanvas::SetLineCaps(int startCap, int endCap) {
-  const GdiplusApi* api = GdiplusLibrary();
-  if (!api || !smoothPen) return;
-  api->GdipSetPenStartCap(smoothPen.get(), static_cast<Gdiplus::GpLineCap>(startCap));
-  api->GdipSetPenEndCap(smoothPen.get(), static_cast<Gdiplus::GpLineCap>(endCap));
 }
 
 namespace {

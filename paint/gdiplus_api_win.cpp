@@ -5,21 +5,10 @@
 #include <cstddef>
 #include <cstring>
 
+#include "win/system_library.h"
+
 namespace zv {
 namespace {
-
-HMODULE LoadFromSystemFolder() {
-  // LOAD_LIBRARY_SEARCH_SYSTEM32 needs Windows 8 or an updated Windows 7; where the flag is not
-  // understood, name the file in the system folder in full instead.
-  HMODULE module = ::LoadLibraryExW(L"gdiplus.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  if (module) return module;
-  wchar_t path[MAX_PATH + 16];
-  UINT length = ::GetSystemDirectoryW(path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return nullptr;
-  const wchar_t kName[] = L"\\gdiplus.dll";
-  for (size_t i = 0; i < sizeof(kName) / sizeof(kName[0]); ++i) path[length + i] = kName[i];
-  return ::LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-}
 
 // The exported names in the order of the table's fields, each ended by its NUL, without the
 // "Gdip" every one of them starts with: one loop resolves them all (a call per function would be
@@ -57,7 +46,7 @@ constexpr auto kNames = [] {
 const GdiplusApi* LoadTable() {
   static ModuleHandle gModule;
   static GdiplusApi gTable;
-  gModule.reset(LoadFromSystemFolder());
+  gModule.reset(LoadSystemLibrary(L"gdiplus.dll"));
   if (!gModule) return nullptr;
   char full[64] = "Gdip";
   const char* name = kNames.data();

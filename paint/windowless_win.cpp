@@ -49,7 +49,7 @@ void PaintWindowlessFrame(WindowlessHandle& handle, PageCanvas& canvas, HWND for
   canvas.SetTextColors(text, ResolveColor(frame->backColor, fallback));  // the caption is opaque
   UINT format = (align == 1 ? DT_CENTER : align == 2 ? DT_RIGHT : DT_LEFT) | DT_SINGLELINE |
                 DT_EXPANDTABS;
-  SelectGuard captionFont(canvas.backDc.get(), CreateFontFromText(frame->fontText));
+  SelectGuard captionFont(canvas.backDc.get(), CreateFontFromText(frame->fontText, canvas.dpi));
 
   const std::wstring caption = L" " + frame->caption + L" ";
   const int captionLeft = left + radius + border + 1;

@@ -193,6 +193,7 @@ LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM l
       HWND form = ::GetParent(window);
       if (form && (::GetWindowLongW(form, GWL_STYLE) & WS_CHILD)) form = ::GetParent(form);
       if (ControlData* record = GetControlData(form)) record->focusOrAttached = window;
+      ::PostMessageW(form, kMsgFocusMoved, 0, 0);
       break;
     }
     default:
@@ -204,8 +205,13 @@ LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 namespace {
 
-// Fonts made from font texts, for the life of the process.
-std::vector<std::pair<std::wstring, GdiFont>> gFontCache;
+// Fonts made from font texts, for the life of the process, at each DPI a form has had.
+struct CachedFont {
+  std::wstring text;
+  int dpi;
+  GdiFont font;
+};
+std::vector<CachedFont> gFontCache;
 
 }  // namespace
 
@@ -234,17 +240,23 @@ FontTextParts SplitFontText(std::wstring_view fontText) {
   return parts;
 }
 
-HFONT CreateFontFromText(const std::wstring& fontText) {
-  for (const auto& [text, font] : gFontCache) {
-    if (text == fontText) return font.get();
+int FontHeightAt(int points, int dpi) {
+  const auto [screenX, screenY] = GetScreenDpi();
+  const int vertical = dpi == screenX ? screenY : dpi;
+  return -::MulDiv(points * dpi / vertical, vertical, 72);
+}
+
+HFONT CreateFontFromText(const std::wstring& fontText, int dpi) {
+  if (dpi == 0) dpi = GetScreenDpi().x;
+  for (const auto& [text, fontDpi, font] : gFontCache) {
+    if (text == fontText && fontDpi == dpi) return font.get();
   }
   const FontTextParts parts = SplitFontText(fontText);
   int size = static_cast<int>(parts.size);
   if (size == 0) size = 9;
 
-  const auto [logX, logY] = GetScreenDpi();
   LOGFONTW font{};
-  font.lfHeight = -::MulDiv(size * logX / logY, logY, 72);
+  font.lfHeight = FontHeightAt(size, dpi);
   font.lfWeight = parts.bold ? FW_BOLD : FW_NORMAL;
   font.lfItalic = parts.italic;
   font.lfUnderline = parts.underline;
@@ -256,7 +268,7 @@ HFONT CreateFontFromText(const std::wstring& fontText) {
   GdiFont created(::CreateFontIndirectW(&font));
   if (!created) return nullptr;
   HFONT result = created.get();
-  gFontCache.emplace_back(fontText, std::move(created));
+  gFontCache.push_back({fontText, dpi, std::move(created)});
   return result;
 }
 

@@ -157,6 +157,16 @@ ATOM RegisterFormClass(const wchar_t* className, HINSTANCE module, WNDPROC proce
   return atom;
 }
 
+void CreateDefaultFont(FormWindow& form) {
+  LOGFONTW font{};
+  font.lfHeight = FontHeightAt(form.defaultFontSize, form.dpi);
+  font.lfWeight = FW_NORMAL;
+  font.lfCharSet = DEFAULT_CHARSET;
+  font.lfOutPrecision = OUT_TT_PRECIS;
+  CopyText(font.lfFaceName, LF_FACESIZE, form.defaultFontFace);
+  form.defaultFont.reset(::CreateFontIndirectW(&font));
+}
+
 namespace {
 
 int ScaleCoordinate(int value, float scale) {
@@ -170,17 +180,7 @@ HWND CreateFormWindow(FormWindow& form, HWND owner, const wchar_t* caption, WNDP
   if (form.window) return nullptr;
   form.classAtom = RegisterFormClass(form.className, form.module, procedure);
   if (!form.classAtom) return nullptr;
-  if (!form.defaultFont) {
-    const int logY = GetScreenDpi().y;
-    LOGFONTW font{};
-    const int points = form.defaultFontSize * form.dpi / logY;
-    font.lfHeight = -::MulDiv(points, logY, 72);
-    font.lfWeight = FW_NORMAL;
-    font.lfCharSet = DEFAULT_CHARSET;
-    font.lfOutPrecision = OUT_TT_PRECIS;
-    CopyText(font.lfFaceName, LF_FACESIZE, form.defaultFontFace);
-    form.defaultFont.reset(::CreateFontIndirectW(&font));
-  }
+  if (!form.defaultFont) CreateDefaultFont(form);
   HWND window = ::CreateWindowExW(
       exStyle, MAKEINTATOM(form.classAtom), caption, style, ScaleCoordinate(x, form.scaleX),
       ScaleCoordinate(y, form.scaleY), ScaleCoordinate(width, form.scaleX),

@@ -25,6 +25,8 @@ inline constexpr COLORREF kNoColor = 0xFFFFFFFFu;        // -1 as a COLORREF: "n
 inline constexpr wchar_t kControlProp[] = L"kwd_Control_Ptr";
 inline constexpr wchar_t kOldWndProcProp[] = L"OLDWNDPROC";
 inline constexpr UINT_PTR kRepaintTimerId = 357897;
+// Posted to a form by its controls when one of them gets the focus (see HandleStandardFormMessage).
+inline constexpr UINT kMsgFocusMoved = WM_USER + 0x7A7;
 inline constexpr UINT kRepaintDelayMs = 33;  // at most about 30 delayed repaints a second
 
 // Flags bits of ControlData.
@@ -172,7 +174,13 @@ struct FontTextParts {
   bool strikeout = false;
 };
 FontTextParts SplitFontText(std::wstring_view fontText);
-HFONT CreateFontFromText(const std::wstring& fontText);  // shared and cached; never delete it
+// Shared and cached; never delete it. dpi: a form's DPI, 0 for the screen's.
+HFONT CreateFontFromText(const std::wstring& fontText, int dpi = 0);
+// LOGFONTW's height of a font of `points` for a form at `dpi`: at the screen's own DPI the
+// screen's vertical DPI rounds it, so it matches what the system draws for that size.
+int FontHeightAt(int points, int dpi);
+// The form's default font at its DPI (replacing the one it had).
+void CreateDefaultFont(FormWindow& form);
 int ScaleToDesign(int devicePixels);   // floor(v / s), s = screen LOGPIXELSX / 96
 int ScaleFromDesign(int designUnits);  // floor(v * s)
 ControlData* FindWindowlessControl(const WindowlessHandle& handle);

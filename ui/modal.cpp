@@ -9,8 +9,6 @@
 namespace zv {
 namespace {
 
-MessageFilter gMessageFilter = nullptr;
-
 // A pass over the queue normally takes every message in it. Only a queue that never runs dry (a
 // handler that keeps posting to itself) makes a pass outlast its wait by this much; the pass then
 // leaves the rest for the next loop so that the wait still ends.
@@ -62,10 +60,7 @@ int ModalLoopVersion() {
   return static_cast<int>(info.dwMajorVersion * 10 + info.dwMinorVersion);
 }
 
-void SetMessageFilter(MessageFilter filter) { gMessageFilter = filter; }
-
 void HandleModalMessage(FormWindow& form, MSG& message, int mdiFlag, int versionValue) {
-  if (gMessageFilter && gMessageFilter(message)) return;
   if (form.accelerators && ::GetForegroundWindow() == form.window &&
       ::TranslateAcceleratorW(form.window, form.accelerators.get(), &message)) {
     return;

@@ -13,11 +13,6 @@ inline constexpr int kModal = -1;
 // shows it and returns the window handle. mdiFlag -1 translates MDI system accelerators.
 LRESULT RunModal(FormWindow& form, int mode, HWND window, HWND owner, int showCommand, int mdiFlag);
 
-// Message pre-filter of the modal loop (true consumes the message). The installer's consumes
-// nothing; null means none.
-using MessageFilter = bool (*)(MSG& message);
-void SetMessageFilter(MessageFilter filter);
-
 // WM_CLOSE handling every form performs before default processing: re-enables the window that
 // RunModal disabled.
 void ReenableOwner(HWND form);

@@ -3,7 +3,6 @@
 #include "ui/properties.h"
 
 #include <commctrl.h>
-#include <richedit.h>
 
 #include <algorithm>
 #include <utility>
@@ -105,23 +104,13 @@ void SetFocus(const ControlHandle& c) {
 
 namespace {
 
-// Stores a fore or back colour; controls that draw their own colours are told directly, the
-// others ask for it through the colour messages their form answers.
+// Stores a fore or back colour; the installer's kinds of control ask for it through the colour
+// messages their form answers. (Controls that draw their own colours, such as tree and list
+// views, would have to be told: the installer has none, and carries no code for them.)
 void SetControlColor(const ControlHandle& c, COLORREF color, bool back) {
   if (!Exists(c.window)) return;
   if (ControlData* record = GetControlData(c.window)) {
     (back ? record->backColor : record->foreColor) = color;
-  }
-  // The "default" code gives each control its own way of saying "the system colour".
-  const COLORREF resolved = ResolveColor(color, kNoColor);
-  const bool isDefault = resolved == kNoColor;
-  if (ClassIs(c.window, WC_TREEVIEWW)) {
-    ::SendMessageW(c.window, back ? TVM_SETBKCOLOR : TVM_SETTEXTCOLOR, 0, resolved);
-  } else if (ClassIs(c.window, WC_LISTVIEWW)) {
-    ::SendMessageW(c.window, back ? LVM_SETBKCOLOR : LVM_SETTEXTCOLOR, 0,
-                   isDefault ? CLR_DEFAULT : resolved);
-  } else if (back && (ClassIs(c.window, L"RichEdit50W") || ClassIs(c.window, L"RICHEDIT"))) {
-    ::SendMessageW(c.window, EM_SETBKGNDCOLOR, isDefault, isDefault ? 0 : resolved);
   }
   Repaint(c.window);
 }
@@ -135,27 +124,14 @@ void SetBackColor(const ControlHandle& c, COLORREF color) { SetControlColor(c, c
 void SetFont(const ControlHandle& c, const std::wstring& fontText) {
   if (!Exists(c.window)) return;
   if (ControlData* record = GetControlData(c.window)) record->fontText = fontText;
-  // WM_SETFONT resets these in the standard controls: keep them.
-  enum { kNothing, kMargins, kListItem, kComboItem } kept = kNothing;
-  LRESULT value = 0;
-  if (ClassIs(c.window, L"Edit")) {
-    kept = kMargins;
-    value = ::SendMessageW(c.window, EM_GETMARGINS, 0, 0);
-  } else if (ClassIs(c.window, L"ListBox")) {
-    kept = kListItem;
-    value = ::SendMessageW(c.window, LB_GETITEMHEIGHT, 0, 0);
-  } else if (ClassIs(c.window, L"ComboBox")) {
-    kept = kComboItem;
-    value = ::SendMessageW(c.window, CB_GETITEMHEIGHT, 0, 0);
-  }
-  ::SendMessageW(c.window, WM_SETFONT, reinterpret_cast<WPARAM>(CreateFontFromText(fontText)), TRUE);
-  if (kept == kMargins) {
-    ::SendMessageW(c.window, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, value);
-  } else if (kept == kListItem) {
-    ::SendMessageW(c.window, LB_SETITEMHEIGHT, 0, MAKELPARAM(value, 0));
-  } else if (kept == kComboItem) {
-    ::SendMessageW(c.window, CB_SETITEMHEIGHT, 0, value);
-  }
+  // WM_SETFONT resets an edit box's margins: keep them. (List and combo boxes reset their item
+  // heights the same way; the installer has none.)
+  const bool edit = ClassIs(c.window, L"Edit");
+  const LRESULT margins = edit ? ::SendMessageW(c.window, EM_GETMARGINS, 0, 0) : 0;
+  const FormWindow* form = GetFormWindow(::GetAncestor(c.window, GA_ROOT));
+  const HFONT font = CreateFontFromText(fontText, form ? form->dpi : 0);
+  ::SendMessageW(c.window, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  if (edit) ::SendMessageW(c.window, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, margins);
 }
 
 void SetProgressPos(const ControlHandle& c, int position) {
@@ -225,30 +201,6 @@ void SetFrameVisible(const WindowlessHandle& frame, bool visible) {
       if (::IsWindow(child)) ::ShowWindow(child, visible ? SW_SHOWNOACTIVATE : SW_HIDE);
     }
   });
-}
-
-void SetWindowlessForeColor(const WindowlessHandle& c, uint32_t argb) {
-  ChangeWindowless(c, true, [&](ControlData& r) { r.foreColor = SwapRedBlue(argb); });
-}
-
-void SetWindowlessBackColor(const WindowlessHandle& c, uint32_t argb) {
-  ChangeWindowless(c, true, [&](ControlData& r) { r.backColor = SwapRedBlue(argb); });
-}
-
-void SetWindowlessFont(const WindowlessHandle& c, const std::wstring& fontText) {
-  ChangeWindowless(c, true, [&](ControlData& r) { r.fontText = fontText; });
-}
-
-void SetWindowlessTextAngle(const WindowlessHandle& c, float degrees) {
-  ChangeWindowless(c, true, [&](ControlData& r) { r.kindValues[0] = RoundHalfEven(degrees * 10.0); });
-}
-
-void SetWindowlessCharWidth(const WindowlessHandle& c, int width) {
-  ChangeWindowless(c, true, [&](ControlData& r) { r.kindValues[1] = width; });
-}
-
-void SetContainer(const WindowlessHandle& c, bool container) {
-  ChangeWindowless(c, false, [&](ControlData& r) { SetBit(r.flags, kFlagContainer, container); });
 }
 
 void ScheduleRepaint(HWND window, const RECT* area) {
@@ -571,9 +523,68 @@ void HandleSize(HWND form, WPARAM sizeType) {
   if (sizeType != SIZE_MINIMIZED) LayoutAnchors(form);
 }
 
+namespace {
+
+bool IsPushButton(HWND window) {
+  return (::SendMessageW(window, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0;
+}
+
+// As in a dialog: the push button with the focus is the one Enter presses and is drawn as the
+// default; with the focus anywhere else it is the form's default button (DM_GETDEFID), if any.
+// Done once the focus has settled: the dialog manager restyles the buttons itself as it moves
+// the focus, and not the same way on every system.
+void MarkDefaultButton(HWND form) {
+  const HWND focus = ::GetFocus();
+  const LRESULT answer = ::SendMessageW(form, DM_GETDEFID, 0, 0);
+  const HWND marked = ::GetParent(focus) == form && IsPushButton(focus) ? focus
+                      : HIWORD(answer) == DC_HASDEFID ? ::GetDlgItem(form, LOWORD(answer))
+                                                      : nullptr;
+  for (HWND child = ::GetWindow(form, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    if (IsPushButton(child)) {
+      ::SendMessageW(child, BM_SETSTYLE, child == marked ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+    }
+  }
+}
+
+}  // namespace
+
+void HandleDpiChange(HWND form, int dpi, const RECT& suggested) {
+  FormWindow* formWindow = GetFormWindow(form);
+  if (!formWindow) return;
+  SetDpi(*formWindow, static_cast<float>(dpi));
+  CreateDefaultFont(*formWindow);
+  const HFONT defaultFont = formWindow->defaultFont.get();
+  ::SendMessageW(form, WM_SETFONT, reinterpret_cast<WPARAM>(defaultFont), FALSE);
+  ::SetWindowPos(form, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  // Each control where, and with the font, it would have been made at this DPI: the default
+  // font first (an edit box takes its margins from it), then its own.
+  const float scale = formWindow->scaleX;
+  auto device = [scale](int32_t v) { return RoundHalfEven(static_cast<double>(v) * scale); };
+  for (HWND child = ::FindWindowExW(form, nullptr, nullptr, nullptr); child;
+       child = ::FindWindowExW(form, child, nullptr, nullptr)) {
+    const ControlData* record = GetControlData(child);
+    if (!record) continue;
+    ::SetWindowPos(child, nullptr, device(record->left), device(record->top), device(record->width),
+                   device(record->height), SWP_NOZORDER | SWP_NOACTIVATE);
+    if (record->fontText.empty()) continue;
+    ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(defaultFont), FALSE);
+    SetFont(ControlHandle{child, record->controlId}, record->fontText);
+  }
+  ::InvalidateRect(form, nullptr, TRUE);
+}
+
 bool HandleStandardFormMessage(HWND form, UINT message, WPARAM wParam, LPARAM lParam,
                                LRESULT* result) {
   switch (message) {
+    case WM_DPICHANGED:
+      HandleDpiChange(form, LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      *result = 0;
+      return true;
+    case kMsgFocusMoved:
+      MarkDefaultButton(form);
+      *result = 0;
+      return true;
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:
     case WM_CTLCOLORBTN:

@@ -37,12 +37,6 @@ void SetProgressMin(const ControlHandle& c, int minimum);
 void SetWindowlessCaption(const WindowlessHandle& c, const std::wstring& caption);
 void SetWindowlessVisible(const WindowlessHandle& c, bool visible);
 void SetFrameVisible(const WindowlessHandle& frame, bool visible);
-void SetWindowlessForeColor(const WindowlessHandle& c, uint32_t argb);
-void SetWindowlessBackColor(const WindowlessHandle& c, uint32_t argb);
-void SetWindowlessFont(const WindowlessHandle& c, const std::wstring& fontText);
-void SetWindowlessTextAngle(const WindowlessHandle& c, float degrees);
-void SetWindowlessCharWidth(const WindowlessHandle& c, int width);
-void SetContainer(const WindowlessHandle& c, bool container);
 // One delayed repaint of a form or control, of `area` (client pixels) or of all of it (null). A
 // change while one is due joins it: at most one repaint per kRepaintDelayMs, after the last change.
 void ScheduleRepaint(HWND window, const RECT* area = nullptr);
@@ -74,6 +68,12 @@ bool HandleSetCursor(HWND form, WPARAM wParam, LPARAM lParam);
 bool HandleRepaintTimer(HWND window, WPARAM timerId);
 // WM_SIZE: LayoutAnchors unless the form was minimised.
 void HandleSize(HWND form, WPARAM sizeType);
+// WM_DPICHANGED (the window moved to a screen of another scale): the form takes the suggested
+// rectangle, and its controls the places, sizes and fonts they have on a form made at that DPI;
+// then all of it is repainted.
+void HandleDpiChange(HWND form, int dpi, const RECT& suggested);
+// kMsgFocusMoved: as in a dialog, the push button with the focus is drawn as the default (Enter
+// presses it), else the one the form names in its answer to DM_GETDEFID.
 // All of the above in one call. True when the message is answered (result in *result); false
 // when default processing should follow (side effects such as the repaint are already done).
 bool HandleStandardFormMessage(HWND form, UINT message, WPARAM wParam, LPARAM lParam,

@@ -3,6 +3,7 @@
 #include <gdiplus.h>
 #include <shlobj.h>
 
+#include <cstdlib>
 #include <stdexcept>
 
 #include "win/wide.h"
@@ -178,6 +179,7 @@ zv::Bytes StubBytes() {
 }
 
 std::wstring RecorderPath() { return Widen(ZV_RECORDER_PATH); }
+std::wstring DpiProbePath() { return Widen(ZV_DPI_PROBE_PATH); }
 
 std::wstring DesktopFolder() {
   wchar_t path[MAX_PATH] = {};
@@ -380,6 +382,61 @@ std::optional<DWORD> Installer::WaitForExit(int timeoutMs) {
   DWORD code = 0;
   GetExitCodeProcess(process_.hProcess, &code);
   return code;
+}
+
+HWND Installer::Focus() {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  const DWORD thread = GetWindowThreadProcessId(Form(0), nullptr);
+  return thread && GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
+}
+
+std::optional<DWORD> Installer::RunInProcess(const std::wstring& dll, const char* function,
+                                             DWORD argument) {
+  // The same system DLLs sit at the same addresses in every process, and the DLL's own export at
+  // the same offset from wherever it is loaded.
+  HMODULE local = LoadLibraryW(dll.c_str());
+  const auto export_ = local ? reinterpret_cast<std::uintptr_t>(GetProcAddress(local, function)) : 0;
+  const auto loadLibrary = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "LoadLibraryW")));
+  if (!export_ || !process_.hProcess) return std::nullopt;
+  auto run = [&](LPTHREAD_START_ROUTINE start, void* parameter) -> std::optional<DWORD> {
+    HANDLE thread = CreateRemoteThread(process_.hProcess, nullptr, 0, start, parameter, 0, nullptr);
+    if (!thread) return std::nullopt;
+    DWORD code = 0;
+    const bool ended = WaitForSingleObject(thread, 60000) == WAIT_OBJECT_0 && GetExitCodeThread(thread, &code);
+    CloseHandle(thread);
+    return ended ? std::optional<DWORD>(code) : std::nullopt;
+  };
+  const size_t bytes = (dll.size() + 1) * sizeof(wchar_t);
+  void* remotePath = VirtualAllocEx(process_.hProcess, nullptr, bytes, MEM_COMMIT, PAGE_READWRITE);
+  if (!remotePath || !WriteProcessMemory(process_.hProcess, remotePath, dll.c_str(), bytes, nullptr)) {
+    return std::nullopt;
+  }
+  const std::optional<DWORD> remoteBase = run(loadLibrary, remotePath);  // a 32-bit process
+  VirtualFreeEx(process_.hProcess, remotePath, 0, MEM_RELEASE);
+  if (!remoteBase || *remoteBase == 0) return std::nullopt;
+  const std::uintptr_t remoteExport = *remoteBase + (export_ - reinterpret_cast<std::uintptr_t>(local));
+  return run(reinterpret_cast<LPTHREAD_START_ROUTINE>(remoteExport),
+             reinterpret_cast<void*>(static_cast<std::uintptr_t>(argument)));
+}
+
+bool TypeKeys(const std::string& xdotoolArguments) {
+  // The feeder watches a folder on the Linux side: a request is written whole under another
+  // name and renamed, and the feeder renames it to .done once xdotool has run.
+  static int gRequests = 0;
+  const char* folder = std::getenv("ZV_E2E_KEYS");
+  if (!folder) return false;
+  std::wstring base = L"Z:" + Widen(folder);
+  for (wchar_t& c : base) c = c == L'/' ? L'\\' : c;
+  base += L"\\" + std::to_wstring(++gRequests);
+  if (!WriteFileBytes(base + L".tmp", xdotoolArguments) ||
+      !MoveFileW((base + L".tmp").c_str(), (base + L".req").c_str())) {
+    return false;
+  }
+  const bool done = WaitUntil([&] { return Exists(base + L".done"); }, 30000);
+  Sleep(300);  // the events reach the window through Wine's own queue
+  return done;
 }
 
 bool Installer::Screenshot(const std::wstring& name, HWND window) {

@@ -49,6 +49,7 @@ std::wstring Scratch(const std::wstring& name);  // a fresh, empty sub-folder of
 void WriteInstaller(const std::wstring& path, const zv::Bytes& package);
 zv::Bytes StubBytes();
 std::wstring RecorderPath();  // the recording test program (see recorder.cpp)
+std::wstring DpiProbePath();  // the DLL the DPI test loads into an installer (dpi_probe.cpp)
 std::wstring DesktopFolder();  // the current user's desktop, where shortcuts go (ends in "\")
 
 std::wstring Widen(const std::string& utf8);
@@ -105,6 +106,12 @@ class Installer {
   std::optional<DWORD> WaitForExit(int timeoutMs = 30000);
   DWORD ProcessId() const { return process_.dwProcessId; }
 
+  // The window of this installer that has the keyboard focus (null when none has).
+  HWND Focus();
+  // Loads the DLL (a full path) into the installer and runs its export `function` on a thread
+  // there with `argument`; the function's result, or nullopt when it could not be run.
+  std::optional<DWORD> RunInProcess(const std::wstring& dll, const char* function, DWORD argument);
+
   // Saves name.png of the window (with its frame; the main window by default) in the
   // screenshot folder.
   bool Screenshot(const std::wstring& name, HWND window = nullptr);
@@ -125,6 +132,11 @@ ScreenPixels ReadScreen(const RECT& rect);
 // Where Screenshot saves: build/screens/ unless a program chooses another folder (made when
 // a screenshot is saved).
 void SetScreenshotFolder(const std::wstring& folder);
+
+// Types through the X server, as a person does: `xdotoolArguments` are handed to xdotool (for
+// example "key Return" or "key alt+h") by the key feeder tests/e2e/run-e2e runs beside the
+// test. False when there is no feeder or it did not answer.
+bool TypeKeys(const std::string& xdotoolArguments);
 
 // Polls pred every 50 ms until it holds or the time is up.
 bool WaitUntil(const std::function<bool()>& pred, int timeoutMs);

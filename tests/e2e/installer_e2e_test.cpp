@@ -6,6 +6,7 @@
 #include <objbase.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -782,17 +783,44 @@ TEST(Finish, DesktopShortcutPointsAtTheProgram) {
   DeleteFileW(link.c_str());
 }
 
-// The recorder's log: its current folder and its own path.
-std::pair<std::wstring, std::wstring> RecorderLog() {
+// The recorder's log: its current folder, its own path and the process that started it.
+struct RecorderRun {
+  std::wstring folder;
+  std::wstring self;
+  DWORD parent = 0;
+};
+RecorderRun RecorderLog() {
   const std::string raw = ReadFileBytes(ScratchRoot() + L"recorder.txt");
   std::wstring text(reinterpret_cast<const wchar_t*>(raw.data()), raw.size() / sizeof(wchar_t));
-  const size_t first = text.find(L'\n');
-  if (first == std::wstring::npos) return {};
-  const size_t second = text.find(L'\n', first + 1);
-  return {text.substr(0, first), text.substr(first + 1, second - first - 1)};
+  RecorderRun run;
+  std::wstring* fields[] = {&run.folder, &run.self, nullptr};
+  std::wstring parent;
+  fields[2] = &parent;
+  size_t start = 0;
+  for (std::wstring* field : fields) {
+    const size_t end = text.find(L'\n', start);
+    if (end == std::wstring::npos) break;
+    *field = text.substr(start, end - start);
+    start = end + 1;
+  }
+  run.parent = static_cast<DWORD>(std::wcstoul(parent.c_str(), nullptr, 10));
+  return run;
 }
 
-TEST(Finish, ProgramStartsInItsFolder) {
+// The file name of a running process ("explorer.exe"), empty when it is not running.
+std::wstring ProcessName(DWORD pid) {
+  std::wstring name;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+    if (entry.th32ProcessID == pid) name = entry.szExeFile;
+  }
+  CloseHandle(snapshot);
+  return name;
+}
+
+TEST(Finish, ProgramStartsInItsFolderThroughTheShell) {
   const std::wstring exe = MakeInstaller(L"start", Info("启动软件", "app.exe"),
                                          {{"app.exe", ReadFileBytes(RecorderPath()), kTime1}});
   const std::wstring target = Scratch(L"start-target") + L"启动软件";
@@ -806,9 +834,13 @@ TEST(Finish, ProgramStartsInItsFolder) {
   EXPECT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
   ASSERT_TRUE(WaitUntil([] { return Exists(ScratchRoot() + L"recorder.txt"); }, 30000));
   Sleep(200);
-  const auto [folder, self] = RecorderLog();
+  const auto [folder, self, parent] = RecorderLog();
   EXPECT_EQ(folder, target);  // GetCurrentDirectory drops the trailing "\"
   EXPECT_EQ(self, target + L"\\app.exe");
+  // Started by the desktop's shell, which runs as the signed-in user, not by the installer,
+  // which runs elevated.
+  EXPECT_NE(parent, setup.ProcessId());
+  EXPECT_EQ(ProcessName(parent), L"explorer.exe");
 }
 
 TEST(Finish, BothBoxesClearedCreatesAndStartsNothing) {
@@ -864,7 +896,7 @@ TEST(Finish, PackageNumberOneRunsTheBatchAndStartsQQGame) {
   EXPECT_EQ(setup.WaitForExit(), std::optional<DWORD>(0));
   ASSERT_TRUE(WaitUntil([] { return Exists(ScratchRoot() + L"recorder.txt"); }, 30000));
   Sleep(200);
-  EXPECT_EQ(RecorderLog().second, target + L"\\Hall.57507\\QQGame.exe");
+  EXPECT_EQ(RecorderLog().self, target + L"\\Hall.57507\\QQGame.exe");
   // The batch ran in the installer's own folder (its current folder at that moment).
   EXPECT_TRUE(WaitUntil([] { return Exists(ScratchRoot() + L"batch-ran.txt"); }, 30000));
 }

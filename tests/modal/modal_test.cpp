@@ -22,7 +22,6 @@ class ModalLoop : public ::testing::Test {
     form_ = std::make_unique<FormWindow>(L"");
   }
   void TearDown() override {
-    SetMessageFilter(nullptr);
     for (HWND w : {form_->window, owner_}) {
       if (::IsWindow(w)) ::DestroyWindow(w);
     }
@@ -179,22 +178,6 @@ TEST_F(ModalLoop, AcceleratorsOfTheForegroundFormAreTranslated) {
   PostClose(window);
   EXPECT_EQ(Run(nullptr), 0);
   EXPECT_EQ(gLog.lastCommand, 4242);
-}
-
-bool gFilterSaw = false;
-bool ConsumeCounts(MSG& message) {
-  if (message.message != kCount) return false;
-  gFilterSaw = true;
-  return true;
-}
-
-TEST_F(ModalLoop, PreFilterConsumesMessages) {
-  SetMessageFilter(ConsumeCounts);
-  const HWND window = MakeForm(WS_OVERLAPPEDWINDOW, nullptr);
-  ASSERT_TRUE(window);
-  EXPECT_EQ(RunAfter({kCount, WM_CLOSE}, nullptr), 0);
-  EXPECT_TRUE(gFilterSaw);
-  EXPECT_EQ(gLog.count, 0);
 }
 
 TEST_F(ModalLoop, TabMovesTheFocusBetweenControls) {

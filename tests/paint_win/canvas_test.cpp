@@ -402,7 +402,6 @@ TEST(CanvasSmooth, ArrowCapsNeedAPen) {
   EXPECT_EQ(Pixel(c, 14, 46), kWhite);
   c.SetSmoothPen(0, 0);
   c.SetArrowCaps(4, 4, true, 4, 4);  // nothing to put them on: no effect, no crash
-  c.SetLineCaps(2, 2);
   EXPECT_FALSE(c.smoothPen);
   c.End();
 }

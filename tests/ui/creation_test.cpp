@@ -191,11 +191,11 @@ TEST(DpiScaling, ControlsAndFormsRoundToNearestEven) {
   EXPECT_EQ(rect.right - rect.left, 224);  // 223.5
   EXPECT_EQ(rect.bottom - rect.top, 20);   // 19.5
 
-  // The default font grows with the form's DPI: 9 points at 144 DPI.
+  // The default font grows with the form's DPI: 9 points at 144 DPI, as a 144 DPI screen gives
+  // them (a form moved to such a screen must look like one started there).
   LOGFONTW font{};
   ASSERT_TRUE(::GetObjectW(form.formWindow().defaultFont.get(), sizeof(font), &font));
-  const int logY = ::GetDeviceCaps(screen.get(), LOGPIXELSY);
-  EXPECT_EQ(font.lfHeight, -::MulDiv(9 * 144 / logY, logY, 72));
+  EXPECT_EQ(font.lfHeight, -::MulDiv(9, 144, 72));
   EXPECT_EQ(font.lfWeight, FW_NORMAL);
   EXPECT_EQ(font.lfOutPrecision, OUT_TT_PRECIS);
   EXPECT_EQ(reinterpret_cast<HFONT>(::SendMessageW(check, WM_GETFONT, 0, 0)),
