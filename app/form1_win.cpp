@@ -172,7 +172,7 @@ void OnPackageLoadMessage(HWND window) {
 }
 
 constinit std::wstring gAnnouncedLabel;
-LRESULT gAnnouncedPosition = -1;
+LRESULT gAnnouncedPosition = 0;  // the position told last, plus one (0: none yet)
 
 // Screen readers hear the file being written and the progress as the page shows them: looked
 // at once a paint, so no more often than the page repaints.
@@ -190,8 +190,8 @@ void AnnounceExtraction(HWND window) {
   }
   const HWND bar = gForm1.progressBar1.window;
   const LRESULT position = SendMessageW(bar, PBM_GETPOS, 0, 0);
-  if (position != gAnnouncedPosition) {
-    gAnnouncedPosition = position;
+  if (position + 1 != gAnnouncedPosition) {
+    gAnnouncedPosition = position + 1;
     NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, bar, OBJID_CLIENT, CHILDID_SELF);
   }
 }

@@ -90,9 +90,10 @@ class WorkerSink final : public ExtractSink {
   // file until it is kept; at its turn it is moved to its place, a rename on the same volume.
   AsideFile* Aside(std::size_t index) override {
     const std::wstring path = Join({folder_, L"~zvsetup.", DecimalText(static_cast<int>(index)), L".partial"});
-    const Text key = PathKey(std::wstring_view(path).substr(folder_.size()));
+    // The name is ASCII: compared without case as any system compares such names.
+    const wchar_t* name = path.c_str() + folder_.size();
     for (const FileListEntry& entry : entries_) {
-      if (entry.Path.size() == key.size() && PathKey(entry.Path) == key) return nullptr;
+      if (::lstrcmpiW(entry.Path.c_str(), name) == 0) return nullptr;
     }
     auto* holder = new (std::nothrow) AsideHolder;
     if (holder && !BeginFileAside(path, holder->file)) {

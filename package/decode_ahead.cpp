@@ -29,6 +29,14 @@ void DecodeBatch(const PackageSource& source, AheadBatch& batch) {
 
 }  // namespace
 
+SizedRecord LocateSizedRecord(const PackageSource& source, std::uint64_t offset, Bytes& buffer) {
+  SizedRecord found;
+  found.Record = LocateRecord(source, offset);
+  found.Size = StatedBlockSize(
+      source.Read(found.Record.BlockOffset, std::min(found.Record.BlockLength, kMaxSizeFieldBytes), buffer));
+  return found;
+}
+
 DecodeAhead::DecodeAhead(const PackageSource& source, std::uint64_t offset, std::size_t files,
                          int decoders)
     : source_(source), offset_(offset), filesLeft_(files),
@@ -47,9 +55,9 @@ void DecodeAhead::Plan(AheadBatch& batch) {
   Bytes buffer;
   while (filesLeft_ > 0 && batch.Count < kAheadFiles) {
     AheadFile& file = batch.Files[batch.Count];
-    file.Record = LocateRecord(source_, offset_);
-    file.Size = StatedBlockSize(source_.Read(
-        file.Record.BlockOffset, std::min(file.Record.BlockLength, kMaxSizeFieldBytes), buffer));
+    const SizedRecord next = LocateSizedRecord(source_, offset_, buffer);
+    file.Record = next.Record;
+    file.Size = next.Size;
     // A batch ends before the file that would take it over the budget; a file over the budget
     // makes a batch of its own, which the writer streams.
     if (batch.Count > 0 && bytes + file.Size > kAheadBudget) break;

@@ -21,6 +21,13 @@ inline constexpr std::uint32_t kAheadBudget = std::uint32_t{16} << 20;
 inline constexpr std::size_t kAheadFiles = 64;
 inline constexpr int kMaxDecoders = 4;
 
+// A content record and the decoded size its block states, read from the record's first bytes.
+struct SizedRecord {
+  RecordSpan Record;
+  std::uint32_t Size = 0;
+};
+SizedRecord LocateSizedRecord(const PackageSource& source, std::uint64_t offset, Bytes& buffer);
+
 struct AheadFile {
   RecordSpan Record;
   std::uint32_t Size = 0;  // the decoded size the block states

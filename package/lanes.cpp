@@ -3,8 +3,6 @@
 
 #include <algorithm>
 
-#include "package/codec.h"
-#include "package/format.h"
 #include "package/stream_decode.h"
 
 namespace zv {
@@ -28,14 +26,13 @@ bool Lanes::Walk() {
   while (!stop_) {
     while (entry_ < entries_.size() && entries_[entry_].IsFolder) ++entry_;
     if (entry_ == entries_.size()) break;
-    next_.Record = LocateRecord(source_, offset_);
-    const std::uint32_t size = StatedBlockSize(source_.Read(
-        next_.Record.BlockOffset, std::min(next_.Record.BlockLength, kMaxSizeFieldBytes), buffer));
+    const SizedRecord found = LocateSizedRecord(source_, offset_, buffer);
+    next_.Record = found.Record;
     next_.Ordinal = ordinal_++;
     next_.Entry = entry_++;
-    offset_ = next_.Record.Next;
-    if (size > kAheadBudget) {
-      next_.Window = std::min(kLaneWindow, size);
+    offset_ = found.Record.Next;
+    if (found.Size > kAheadBudget) {
+      next_.Window = std::min(kLaneWindow, found.Size);
       next_.Busy = true;
       return found_ = true;
     }

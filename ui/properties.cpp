@@ -366,35 +366,31 @@ void ApplyAnchor(ControlData& r, int W, int H, int w, int h) {
   const int centreX = W / 2 + r.centerOffsetX;
   const int centreY = H / 2 + r.centerOffsetY;
   int left = x, top = y, width = w, height = h;
-  switch (r.anchorMode) {
-    case 1: width = stretchedWidth; break;
-    case 2: left = right; break;
-    case 3: left = centreX; break;
-    case 4: height = stretchedHeight; break;
-    case 5: width = stretchedWidth; height = stretchedHeight; break;
-    case 6: left = right; height = stretchedHeight; break;
-    case 7: top = bottom; break;
-    case 8: top = bottom; width = stretchedWidth; break;
-    case 9: left = right; top = bottom; break;
-    case 10: left = centreX; top = bottom; break;
-    case 11: top = centreY; break;
-    case 12: left = right; top = centreY; break;
-    case 13: left = centreX; top = centreY; break;
-    case 14: {
-      // Proportional to the first-seen form size; an axis first seen empty stays as it was.
-      if (r.firstFormWidth > 0) {
-        const double sx = static_cast<double>(W) / r.firstFormWidth;
-        left = RoundHalfEven(r.firstLeft * sx);
-        width = RoundHalfEven(r.firstWidth * sx);
-      }
-      if (r.firstFormHeight > 0) {
-        const double sy = static_cast<double>(H) / r.firstFormHeight;
-        top = RoundHalfEven(r.firstTop * sy);
-        height = RoundHalfEven(r.firstHeight * sy);
-      }
-      break;
+  // Modes 1 to 13, two bits each: the left (x, right, centre), the top (y, bottom, centre), the
+  // width and the height (as they are, stretched).
+  static constexpr unsigned char kPlaces[13] = {0x10, 0x01, 0x02, 0x20, 0x30, 0x21,
+                                                0x04, 0x14, 0x05, 0x06, 0x08, 0x09, 0x0A};
+  const int lefts[] = {x, right, centreX};
+  const int tops[] = {y, bottom, centreY};
+  if (r.anchorMode >= 1 && r.anchorMode <= 13) {
+    const unsigned place = kPlaces[r.anchorMode - 1];
+    left = lefts[place & 3];
+    top = tops[(place >> 2) & 3];
+    if (place & 0x10) width = stretchedWidth;
+    if (place & 0x20) height = stretchedHeight;
+  }
+  if (r.anchorMode == 14) {
+    // Proportional to the first-seen form size; an axis first seen empty stays as it was.
+    if (r.firstFormWidth > 0) {
+      const double sx = static_cast<double>(W) / r.firstFormWidth;
+      left = RoundHalfEven(r.firstLeft * sx);
+      width = RoundHalfEven(r.firstWidth * sx);
     }
-    default: break;
+    if (r.firstFormHeight > 0) {
+      const double sy = static_cast<double>(H) / r.firstFormHeight;
+      top = RoundHalfEven(r.firstTop * sy);
+      height = RoundHalfEven(r.firstHeight * sy);
+    }
   }
   r.left = left;
   r.top = top;

@@ -70,13 +70,14 @@ TEST(Stub, ImportsOnlyDllsThatWindowsTakesFromSystem32) {
 }
 
 TEST(Stub, StaysWithinItsLimit) {
-  // 102,400 bytes: the 98,304 of the x86 Unicode LZMA stub of the common installer system we
-  // compare with, and 4 KiB for what a wizard made of standard dialogs gets from the system
-  // (the keyboard's default button, the screen reader's tree, a change of monitor) and for
-  // starting the program as the signed-in user.
+  // 103,424 bytes: the 98,304 of the x86 Unicode LZMA stub of the common installer system we
+  // compare with; 4 KiB for what a wizard made of standard dialogs gets from the system (the
+  // keyboard's default button, the screen reader's tree, a change of monitor) and for starting
+  // the program as the signed-in user; and 1 KiB of the 3 KiB the lanes take, which decode
+  // large files on every processor (the rest was found by trimming).
   const zv::Bytes image = StubBytes();
   ASSERT_FALSE(image.empty());
-  EXPECT_LE(image.size(), 102400u);
+  EXPECT_LE(image.size(), 103424u);
 }
 
 std::wstring VersionString(const std::vector<BYTE>& block, const wchar_t* name) {
