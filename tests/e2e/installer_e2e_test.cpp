@@ -16,6 +16,7 @@
 
 #include "tests/e2e/driver.h"
 #include "tests/package/helpers.h"
+#include "tests/version_block.h"
 #include "tools/zvpack/build.h"
 #include "win/wide.h"
 
@@ -202,14 +203,6 @@ std::string ProbeWindowIcons(DWORD pid, HWND window) {
   return failure;
 }
 
-std::wstring VersionString(const std::vector<BYTE>& block, const wchar_t* key) {
-  wchar_t* value = nullptr;
-  UINT length = 0;
-  const std::wstring path = std::wstring(L"\\StringFileInfo\\040904E4\\") + key;
-  if (!VerQueryValueW(block.data(), path.c_str(), reinterpret_cast<void**>(&value), &length) || !value) return L"?";
-  return value;
-}
-
 TEST(Branding, TheInstallerCarriesThePublishersIconAndVersion) {
   // Built by the packer itself, with the sample program's icon: PNG images of 256 and 16 pixels,
   // bitmaps of 48 and 32 that the window's icons must show pixel for pixel.
@@ -241,24 +234,21 @@ TEST(Branding, TheInstallerCarriesThePublishersIconAndVersion) {
   ASSERT_EQ(image32.size(), 32u * 32u);
 
   // The version block, as the file's properties read it.
-  DWORD handle = 0;
-  const DWORD size = GetFileVersionInfoSizeW(exe.c_str(), &handle);
-  ASSERT_GT(size, 0u);
-  std::vector<BYTE> block(size);
-  ASSERT_TRUE(GetFileVersionInfoW(exe.c_str(), 0, size, block.data()));
+  const std::vector<BYTE> block = test::FileVersionBlock(exe);
+  ASSERT_FALSE(block.empty());
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
   ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
   EXPECT_EQ(fixed->dwFileVersionMS, static_cast<DWORD>(MAKELONG(0, 1)));
   EXPECT_EQ(fixed->dwFileVersionLS, 0u);
   EXPECT_EQ(fixed->dwProductVersionMS, static_cast<DWORD>(MAKELONG(0, 1)));
-  EXPECT_EQ(VersionString(block, L"ProductName"), L"你好示例");
-  EXPECT_EQ(VersionString(block, L"CompanyName"), L"你好软件有限公司");
-  EXPECT_EQ(VersionString(block, L"LegalCopyright"), L"© 2024 你好软件有限公司");
-  EXPECT_EQ(VersionString(block, L"FileDescription"), L"你好示例 安装程序");
-  EXPECT_EQ(VersionString(block, L"FileVersion"), L"1.0.0");
-  EXPECT_EQ(VersionString(block, L"ProductVersion"), L"1.0.0");
-  EXPECT_EQ(VersionString(block, L"OriginalFilename"), L"Zelv软件安装.exe");  // not set: the stub's
+  EXPECT_EQ(test::VersionString(block, L"ProductName"), L"你好示例");
+  EXPECT_EQ(test::VersionString(block, L"CompanyName"), L"你好软件有限公司");
+  EXPECT_EQ(test::VersionString(block, L"LegalCopyright"), L"© 2024 你好软件有限公司");
+  EXPECT_EQ(test::VersionString(block, L"FileDescription"), L"你好示例 安装程序");
+  EXPECT_EQ(test::VersionString(block, L"FileVersion"), L"1.0.0");
+  EXPECT_EQ(test::VersionString(block, L"ProductVersion"), L"1.0.0");
+  EXPECT_EQ(test::VersionString(block, L"OriginalFilename"), L"Zelv软件安装.exe");  // not set: the stub's
 
   // The checksum the system computes over the whole file is the one the header states.
   DWORD stated = 0, computed = 0;

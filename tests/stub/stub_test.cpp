@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/file.h"
+#include "tests/version_block.h"
 #include "win/wide.h"
 
 namespace {
@@ -80,21 +81,10 @@ TEST(Stub, StaysWithinItsLimit) {
   EXPECT_LE(image.size(), 103424u);
 }
 
-std::wstring VersionString(const std::vector<BYTE>& block, const wchar_t* name) {
-  const std::wstring key = std::wstring(L"\\StringFileInfo\\040904E4\\") + name;
-  wchar_t* value = nullptr;
-  UINT length = 0;
-  if (!VerQueryValueW(block.data(), key.c_str(), reinterpret_cast<void**>(&value), &length) || !value) return L"?";
-  return value;
-}
-
 TEST(Stub, VersionBlockAndLanguage) {
   const std::wstring path = StubPath();
-  DWORD handle = 0;
-  const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
-  ASSERT_GT(size, 0u);
-  std::vector<BYTE> block(size);
-  ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, block.data()));
+  const std::vector<BYTE> block = test::FileVersionBlock(path);
+  ASSERT_FALSE(block.empty());
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
   ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
@@ -104,13 +94,13 @@ TEST(Stub, VersionBlockAndLanguage) {
   EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
   EXPECT_EQ(fixed->dwFileFlagsMask, 0x3Fu);
   for (const wchar_t* name : {L"FileDescription", L"ProductName", L"InternalName", L"Comments"}) {
-    EXPECT_EQ(VersionString(block, name), L"Zelv软件安装") << name;
+    EXPECT_EQ(test::VersionString(block, name), L"Zelv软件安装") << name;
   }
-  EXPECT_EQ(VersionString(block, L"FileVersion"), L"3.1.3.75");
-  EXPECT_EQ(VersionString(block, L"ProductVersion"), L"3.1.3.75");
-  EXPECT_EQ(VersionString(block, L"OriginalFilename"), L"Zelv软件安装.exe");
+  EXPECT_EQ(test::VersionString(block, L"FileVersion"), L"3.1.3.75");
+  EXPECT_EQ(test::VersionString(block, L"ProductVersion"), L"3.1.3.75");
+  EXPECT_EQ(test::VersionString(block, L"OriginalFilename"), L"Zelv软件安装.exe");
   for (const wchar_t* name : {L"CompanyName", L"LegalCopyright", L"LegalTrademarks"}) {
-    EXPECT_EQ(VersionString(block, name), L"Zelv软件开发小组 www.zelv.example") << name;
+    EXPECT_EQ(test::VersionString(block, name), L"Zelv软件开发小组 www.zelv.example") << name;
   }
   WORD* translation = nullptr;
   ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
